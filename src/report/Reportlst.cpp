@@ -1,0 +1,16 @@
+#include "report/Reportlst.h"
+
+namespace tarnel {
+
+const ReportEntry reportList[8] = {
+    {"ErrEICEcom", "EICE communication error", "EICE error", kBoxOk | kBoxIconStop, 1},
+    {"ErrUplBoot", "Error uploading bootloader", "EICE error", kBoxOk | kBoxIconStop, 1},
+    {"ErrMassErase", "Mass erase error", "Programming error", kBoxOk | kBoxIconStop, 1},
+    {"ErrPageProgram", "Page programming error", "Programming error", kBoxOk | kBoxIconStop, 1},
+    {"ErrBootFile", "Cannot read bootloader image", "File error", kBoxOk | kBoxIconStop, 2},
+    {"ErrFlashFile", "Cannot read flash image", "File error", kBoxOk | kBoxIconStop, 2},
+    {"ErrDravin", "Dravin not found!", "Generic error", kBoxOk | kBoxIconStop, 2},
+    {nullptr, nullptr, nullptr, 0, 0},
+};
+
+}  // namespace tarnel
