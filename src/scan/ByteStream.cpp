@@ -1,0 +1,255 @@
+#include "scan/ByteStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarnel {
+
+namespace {
+constexpr unsigned char kCr = 0x0D;
+constexpr unsigned char kCtrlZ = 0x1A;
+
+const unsigned char* FindOrEnd(const unsigned char* from, const unsigned char* end,
+                               unsigned char byte) {
+    if (from >= end) {
+        return end;
+    }
+    const void* hit = std::memchr(from, byte, static_cast<std::size_t>(end - from));
+    return hit != nullptr ? static_cast<const unsigned char*>(hit) : end;
+}
+}  // namespace
+
+ByteStream::~ByteStream() { Close(); }
+
+bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t bufferSize) {
+    Close();
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (bufferSize == 0) {
+        bufferSize = 1;
+    }
+    if (capacity_ != bufferSize) {
+        storage_ = std::make_unique<unsigned char[]>(bufferSize);
+        capacity_ = bufferSize;
+    }
+    fd_ = fd;
+    seekable_ = ::lseek(fd, 0, SEEK_CUR) >= 0;
+    text_ = mode == StreamMode::Text;
+    open_ = true;
+    buf_ = cur_ = end_ = lim_ = storage_.get();
+    bufPos_ = 0;
+    return true;
+}
+
+void ByteStream::OpenMemory(const void* data, std::size_t size, StreamMode mode) {
+    Close();
+    data_ = static_cast<const unsigned char*>(data);
+    size_ = data_ != nullptr ? size : 0;
+    seekable_ = true;
+    text_ = mode == StreamMode::Text;
+    open_ = true;
+    buf_ = cur_ = end_ = lim_ = data_;
+    bufPos_ = 0;
+}
+
+void ByteStream::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    open_ = eof_ = error_ = seekable_ = inSlot_ = scanValid_ = false;
+    data_ = nullptr;
+    size_ = 0;
+    buf_ = cur_ = end_ = lim_ = nullptr;
+    bufPos_ = 0;
+}
+
+// Loads the window that follows the current one. False at the end of the input or on a
+// read error; the current window then stays as it was, so a push-back still works.
+bool ByteStream::Refill() {
+    if (!open_) {
+        return false;
+    }
+    const std::int64_t next = bufPos_ + (end_ - buf_);
+    if (fd_ < 0) {
+        if (next >= static_cast<std::int64_t>(size_)) {
+            return false;
+        }
+        buf_ = cur_ = data_ + next;
+        end_ = data_ + size_;
+    } else {
+        unsigned char* dst = storage_.get();
+        ssize_t got;
+        do {
+            got = seekable_ ? ::pread(fd_, dst, capacity_, next) : ::read(fd_, dst, capacity_);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            if (got < 0) {
+                error_ = true;
+            }
+            return false;
+        }
+        buf_ = cur_ = dst;
+        end_ = dst + got;
+    }
+    bufPos_ = next;
+    scanValid_ = false;
+    return true;
+}
+
+int ByteStream::Underflow() {
+    for (;;) {
+        if (inSlot_) {
+            if (cur_ == &slot_) {
+                lim_ = &slot_ + 1;
+                return *cur_++;
+            }
+            inSlot_ = false;
+            cur_ = savedCur_;
+        }
+        if (cur_ < end_) {
+            if (!text_) {
+                lim_ = end_;
+                return *cur_++;
+            }
+            if (!scanValid_ || cur_ > nextCr_ || cur_ > nextSub_) {
+                nextCr_ = FindOrEnd(cur_, end_, kCr);
+                nextSub_ = FindOrEnd(cur_, end_, kCtrlZ);
+                scanValid_ = true;
+            }
+            if (cur_ == nextSub_) {
+                break;  // Ctrl-Z: the end of the input, wherever the file goes on
+            }
+            if (cur_ == nextCr_) {
+                ++cur_;
+                nextCr_ = FindOrEnd(cur_, end_, kCr);
+                continue;
+            }
+            lim_ = nextCr_ < nextSub_ ? nextCr_ : nextSub_;
+            return *cur_++;
+        }
+        if (!Refill()) {
+            break;
+        }
+    }
+    lim_ = cur_;
+    eof_ = true;
+    return -1;
+}
+
+void ByteStream::Unget(int c) {
+    if (c < 0 || !open_) {
+        return;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    eof_ = false;
+    const unsigned char* low = inSlot_ ? &slot_ : buf_;
+    if (cur_ > low && cur_[-1] == byte) {
+        --cur_;  // the character just read: step back over it
+        return;
+    }
+    if (!inSlot_) {
+        savedCur_ = cur_;
+        inSlot_ = true;
+    }
+    slot_ = byte;
+    cur_ = &slot_;
+    lim_ = cur_;  // Underflow serves the slot and then returns to savedCur_
+}
+
+// The offset of the next character delivered from window position p.
+std::int64_t ByteStream::TellAt(const unsigned char* p) const {
+    std::int64_t extra = 0;
+    if (text_) {
+        while (p < end_ && *p == kCr) {
+            ++p;
+        }
+        if (p == end_) {
+            extra = CarriageReturnsAfterBuffer();
+        }
+    }
+    return bufPos_ + (p - buf_) + extra;
+}
+
+// Text mode: how many carriage returns follow the current window directly in the input.
+// A file is read with pread into a small buffer of its own; the window is left alone.
+std::int64_t ByteStream::CarriageReturnsAfterBuffer() const {
+    std::int64_t count = 0;
+    std::int64_t at = bufPos_ + (end_ - buf_);
+    if (fd_ < 0) {
+        while (at + count < static_cast<std::int64_t>(size_) && data_[at + count] == kCr) {
+            ++count;
+        }
+        return count;
+    }
+    unsigned char chunk[512];
+    for (;;) {
+        ssize_t got;
+        do {
+            got = ::pread(fd_, chunk, sizeof chunk, at);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            return count;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            if (chunk[i] != kCr) {
+                return count + i;
+            }
+        }
+        count += got;
+        at += got;
+    }
+}
+
+std::int64_t ByteStream::Tell() const {
+    if (!open_ || !seekable_) {
+        return -1;
+    }
+    if (inSlot_) {
+        const std::int64_t after = TellAt(savedCur_);
+        if (cur_ == &slot_) {
+            return after > 0 ? after - 1 : 0;
+        }
+        return after;
+    }
+    return TellAt(cur_);
+}
+
+int ByteStream::Seek(std::int64_t offset) {
+    if (!open_ || !seekable_ || offset < 0) {
+        return -1;
+    }
+    inSlot_ = false;
+    eof_ = false;
+    if (offset >= bufPos_ && offset <= bufPos_ + (end_ - buf_)) {
+        cur_ = buf_ + (offset - bufPos_);
+    } else {
+        // An empty window at offset: the next Get loads from there.
+        bufPos_ = offset;
+        cur_ = end_ = buf_;
+    }
+    lim_ = cur_;
+    scanValid_ = false;
+    return 0;
+}
+
+void ByteStream::Rewind() {
+    Seek(0);
+    error_ = false;
+}
+
+}  // namespace tarnel
