@@ -36,7 +36,11 @@ std::optional<FileVersion> ReadFileVersion(const std::string& path) {
         return std::nullopt;
     }
     unsigned char header[kElfHeaderSize];
-    if (!ReadAt(file, 0, header, sizeof header) || std::memcmp(header, "\x7F" "ELF", 4) != 0 ||
+    if (!ReadAt(file, 0, header, sizeof header) ||
+        std::memcmp(header,
+                    "\x7F"
+                    "ELF",
+                    4) != 0 ||
         header[4] != 2 /* 64-bit */ || header[5] != 1 /* little-endian */) {
         return std::nullopt;
     }

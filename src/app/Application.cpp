@@ -1,0 +1,136 @@
+#include "app/Application.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "app/About.h"
+#include "app/CommandLine.h"
+#include "app/Mainform.h"
+#include "app/MessageBoxes.h"
+#include "platform/ExecutablePath.h"
+#include "report/Report.h"
+
+namespace tarnel {
+namespace {
+
+bool terminateRequested = false;
+bool choseOffscreen = false;
+
+void ShowExceptionBox(const std::exception& error) {
+    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Tarnel"),
+                          QString::fromLocal8Bit(error.what()));
+}
+
+// Shows an exception that escapes an event handler and lets the loop go on.
+class TarnelApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            ShowExceptionBox(error);
+            return false;
+        }
+    }
+};
+
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// True when an X server answers on the local socket of `display` (":N" or ":N.S").
+// Displays on other hosts are taken as reachable: only the connection can tell.
+bool XDisplayReachable(const std::string& display) {
+    if (display.empty() || display[0] != ':') {
+        return !display.empty();
+    }
+    const std::string number = display.substr(1, display.find('.') - 1);
+    const std::string path = "/tmp/.X11-unix/X" + number;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        ::close(fd);
+        return false;
+    }
+    path.copy(address.sun_path, path.size());
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool DisplayReachable() {
+    if (EnvSet("WAYLAND_DISPLAY")) {
+        return true;
+    }
+    return EnvSet("DISPLAY") && XDisplayReachable(std::getenv("DISPLAY"));
+}
+
+}  // namespace
+
+void RequestTerminate() {
+    terminateRequested = true;
+    QCoreApplication::quit();
+}
+
+bool TerminateRequested() {
+    return terminateRequested;
+}
+
+bool ChoseOffscreenPlatform() {
+    return choseOffscreen;
+}
+
+bool ShouldChooseOffscreen(const std::vector<std::string>& arguments) {
+    const CommandLineOptions options = ParseCommandLine(arguments);
+    if (!options.programAtStart || !options.closeAfterProgram) {
+        return false;
+    }
+    if (EnvSet("QT_QPA_PLATFORM")) {
+        return false;  // the caller chose the platform
+    }
+    return !DisplayReachable();
+}
+
+int TarnelMain(int argc, char** argv) {
+    // Qt removes the arguments it knows; the tool reads the original ones.
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    if (ShouldChooseOffscreen(arguments)) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        choseOffscreen = true;
+    }
+
+    TarnelApplication application(argc, argv);
+    const auto previousService = SetMessageBoxService(&ShowMessageBox);
+    try {
+        auto mainform = std::make_unique<TFmainform>(nullptr, arguments);
+        auto about = std::make_unique<TFabout>(mainform.get(),
+                                               QString::fromLocal8Bit(ExecutablePath().c_str()));
+        mainform->setAboutWindow(about.get());
+        mainform->show();
+        if (!TerminateRequested()) {
+            QApplication::exec();
+        }
+    } catch (const std::exception& error) {
+        ShowExceptionBox(error);
+    }
+    SetMessageBoxService(previousService);
+    return exitCode;
+}
+
+}  // namespace tarnel

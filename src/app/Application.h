@@ -1,0 +1,28 @@
+#pragma once
+// The entry function shared by both executables, and the application-wide services that
+// the window uses: the terminate request and the headless fallback.
+
+#include <string>
+#include <vector>
+
+namespace tarnel {
+
+// Runs the tool: reads the original arguments, creates both windows, runs the event loop
+// and returns exitCode. The caller installs the driver backend first.
+int TarnelMain(int argc, char** argv);
+
+// Asks the application to end its event loop; also honoured when the loop has not yet
+// started (a Program request run from the first show).
+void RequestTerminate();
+bool TerminateRequested();
+
+// True when the tool chose Qt's offscreen platform itself because no display could be
+// reached for an unattended run (-p with -c or -cc).
+bool ChoseOffscreenPlatform();
+
+// Whether the tool must choose the offscreen platform for these arguments in this
+// environment: -p together with -c or -cc, no platform chosen by the caller, and no
+// display reachable.
+bool ShouldChooseOffscreen(const std::vector<std::string>& arguments);
+
+}  // namespace tarnel

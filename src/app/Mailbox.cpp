@@ -1,0 +1,49 @@
+#include "app/Mailbox.h"
+
+#include "eice/Eice.h"
+
+namespace tarnel {
+
+int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls) {
+    if (EiceWrite(CmdDataWord | kMailboxCommandAddress, command) != 0) {
+        return 1;
+    }
+    for (std::uint32_t poll = 0; poll < polls; ++poll) {
+        if (EiceRead(CmdDataWord | kMailboxCommandAddress, answer) != 0) {
+            return 1;
+        }
+        if ((answer & kMailboxBusy) == 0) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
+std::vector<int> NonBlankPages(const std::uint16_t* image) {
+    std::vector<int> pages;
+    for (int page = 0; page < kFlashPages; ++page) {
+        const std::uint16_t* words = image + page * kPageWords;
+        for (int j = 0; j < kPageWords; ++j) {
+            if (words[j] != 0xFFFF) {
+                pages.push_back(page);
+                break;
+            }
+        }
+    }
+    return pages;
+}
+
+void SendPage(const std::uint16_t* image, int page) {
+    const std::uint16_t* words = image + page * kPageWords;
+    EiceWrite(CmdDataWord | kMailboxPageAddress, static_cast<std::uint32_t>(page));
+    EiceWrite(CmdDataWord | kMailboxBufferAddress, words[0]);
+    // Words 1..254 go in pairs: the lower page index in the high half, to the addressed
+    // data word; the next word in the low half, to the data word after it.
+    for (int j = 1; j <= 253; j += 2) {
+        const std::uint32_t pair = (std::uint32_t{words[j]} << 16) | words[j + 1];
+        EiceWrite(CmdDataPair | (kMailboxBufferAddress + static_cast<std::uint32_t>(j)), pair);
+    }
+    EiceWrite(CmdDataWord | (kMailboxBufferAddress + 255), words[255]);
+}
+
+}  // namespace tarnel

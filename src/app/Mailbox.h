@@ -1,0 +1,35 @@
+#pragma once
+// The bootloader's mailbox in target data memory, and the pages of a flash image.
+
+#include <cstdint>
+#include <vector>
+
+namespace tarnel {
+
+inline constexpr std::uint16_t kMailboxErase = 0x8003;
+inline constexpr std::uint16_t kMailboxProgramPage = 0x8001;
+inline constexpr std::uint32_t kMailboxCommandAddress = 0xF1;
+inline constexpr std::uint32_t kMailboxPageAddress = 0xF2;
+inline constexpr std::uint32_t kMailboxBufferAddress = 0xF3;
+inline constexpr std::uint32_t kMailboxBusy = 0x8000;
+inline constexpr std::uint32_t kMailboxPolls = 10;
+
+inline constexpr int kFlashPages = 128;
+inline constexpr int kPageWords = 256;
+inline constexpr std::uint32_t kFlashWords = kFlashPages * kPageWords;
+inline constexpr std::uint32_t kBootloaderWords = 2048;
+
+// Writes `command` into the mailbox and polls its status word up to `polls` times until
+// bit 15 clears. Returns 1 when a transaction failed, else 0; `answer` holds the last
+// status read (bit 15 still set when the bootloader did not answer in time).
+int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls);
+
+// Numbers of the pages of a 32768-word flash image that hold a word other than 0xFFFF,
+// ascending.
+std::vector<int> NonBlankPages(const std::uint16_t* image);
+
+// Sends the 130 writes that fill the mailbox with page `page` of `image`; results are
+// left to the status poll that follows.
+void SendPage(const std::uint16_t* image, int page);
+
+}  // namespace tarnel

@@ -1,0 +1,323 @@
+#include "app/Mainform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include "app/About.h"
+#include "app/Action.h"
+#include "app/CommandLine.h"
+#include "app/ImageList.h"
+#include "report/Report.h"
+
+namespace tarnel {
+namespace {
+
+constexpr int kClientWidth = 340;
+constexpr int kClientHeight = 200;
+constexpr int kStatusBarHeight = 19;
+
+// A frame that draws one etched line along its top edge: the separator above the
+// debug buttons.
+class EtchedTopLine : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawLine(0, 0, width() - 1, 0);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawLine(0, 1, width() - 1, 1);
+    }
+};
+
+QPushButton* MakeButton(QWidget* parent, int left, int top, int width, int height) {
+    auto* button = new QPushButton(parent);
+    button->setGeometry(left, top, width, height);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+TFmainform::TFmainform(QWidget* owner, const std::vector<std::string>& arguments)
+    : QMainWindow(owner) {
+    setWindowTitle(QStringLiteral("Tarnel"));
+    setWindowIcon(WindowIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    ImageList = LoadImageList();
+
+    BuildActions();
+    BuildControls();
+    BuildMenu();
+
+    // The client area below the menu bar is 340 x 200, status bar included.
+    setFixedSize(kClientWidth, MainMenu->sizeHint().height() + kClientHeight);
+
+    ReadCommandLine(arguments);
+}
+
+TFmainform::~TFmainform() = default;
+
+void TFmainform::BuildActions() {
+    ALmain = new QObject(this);
+    ALmain->setObjectName(QStringLiteral("ALmain"));
+    ALdebug = new QObject(this);
+    ALdebug->setObjectName(QStringLiteral("ALdebug"));
+
+    ACfileopen = new Action(ALmain, QStringLiteral("&Open..."));
+    ACfileopen->setCategory(QStringLiteral("File"));
+    ACfileopen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), 0x4000 | 0x4F);
+    ACfileopen->setImageIndex(5);
+    ACfileopen->setHint(QStringLiteral("Open|Opens an existing file"));
+
+    ACexit = new Action(ALmain, QStringLiteral("E&xit"));
+    ACexit->setCategory(QStringLiteral("File"));
+    ACexit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X), 0x8000 | 0x58);
+    ACexit->setImageIndex(7);
+    ACexit->setHint(QStringLiteral("Exit|Quits the application"));
+    ACexit->setHandler([this](QObject*) { close(); });
+
+    ACattach = new Action(ALmain, QStringLiteral("&Attach"));
+    ACattach->setImageIndex(1);
+    ACattach->setHandler([this](QObject* sender) { ACattachExecute(sender); });
+
+    ACprogram = new Action(ALmain, QStringLiteral("&Program"));
+    ACprogram->setImageIndex(6);
+    ACprogram->setHandler([this](QObject* sender) { ACprogramExecute(sender); });
+
+    ACabout = new Action(ALmain, QStringLiteral("About"));
+    ACabout->setShortcut(QKeySequence(Qt::Key_F1), 112);
+    ACabout->setHandler([this](QObject* sender) { ACaboutExecute(sender); });
+
+    ACrun = new Action(ALdebug, QStringLiteral("&Run"));
+    ACrun->setImageIndex(2);
+    ACrun->setEnabled(false);
+    ACrun->setHandler([this](QObject* sender) { ACrunExecute(sender); });
+
+    ACstop = new Action(ALdebug, QStringLiteral("&Stop"));
+    ACstop->setImageIndex(3);
+    ACstop->setEnabled(false);
+    ACstop->setHandler([this](QObject* sender) { ACstopExecute(sender); });
+
+    ACreset = new Action(ALdebug, QStringLiteral("R&eset"));
+    ACreset->setImageIndex(4);
+    ACreset->setEnabled(false);
+    ACreset->setHandler([this](QObject* sender) { ACresetExecute(sender); });
+
+    // The open-file action owns its dialog. It is not seeded from the file box and keeps
+    // the name it last returned.
+    fileDialog_ = new QFileDialog(this);
+    fileDialog_->setFileMode(QFileDialog::ExistingFile);
+    fileDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog_->setNameFilters(
+        {QStringLiteral("ROM files (*.rom)"), QStringLiteral("All files (*.*)")});
+    fileDialog_->selectNameFilter(QStringLiteral("ROM files (*.rom)"));
+    connect(fileDialog_, &QFileDialog::accepted, this, [this] { ACfileopenAccept(fileDialog_); });
+    ACfileopen->setHandler([this](QObject*) { fileDialog_->open(); });
+}
+
+void TFmainform::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setAutoFillBackground(true);
+    client->setBackgroundRole(QPalette::Button);
+    client->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
+    setCentralWidget(client);
+
+    Bevel = new EtchedTopLine(client);
+    Bevel->setGeometry(0, 128, 337, 57);
+
+    Efilename = new QLineEdit(client);
+    Efilename->setGeometry(8, 8, 241, 21);
+
+    Bbrowse = MakeButton(client, 256, 8, 75, 25);
+    BindButton(Bbrowse, ACfileopen, ImageList);
+
+    Progress = new QProgressBar(client);
+    Progress->setGeometry(8, 48, 321, 16);
+    Progress->setRange(0, 100);
+    Progress->setValue(0);
+    Progress->setTextVisible(false);
+    Progress->setFocusPolicy(Qt::NoFocus);  // last in tab order, but no tab stop
+
+    Bprogram = MakeButton(client, 96, 82, 155, 25);
+    Bprogram->setDefault(true);
+    BindButton(Bprogram, ACprogram, ImageList);
+
+    SBattach = new QToolButton(client);
+    SBattach->setGeometry(8, 144, 75, 25);
+    SBattach->setText(QStringLiteral("&Attach"));
+    SBattach->setIcon(ImageList.value(1));
+    SBattach->setIconSize(QSize(16, 16));
+    SBattach->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    SBattach->setCheckable(true);
+    SBattach->setFocusPolicy(Qt::NoFocus);
+    connect(SBattach, &QToolButton::clicked, this, [this] { SBattachClick(SBattach); });
+
+    Brun = MakeButton(client, 96, 144, 75, 25);
+    BindButton(Brun, ACrun, ImageList);
+    Bstop = MakeButton(client, 176, 144, 75, 25);
+    BindButton(Bstop, ACstop, ImageList);
+    Breset = MakeButton(client, 256, 144, 75, 25);
+    BindButton(Breset, ACreset, ImageList);
+    for (QPushButton* button : {Brun, Bstop, Breset}) {
+        button->setFocusPolicy(Qt::ClickFocus);  // not tab stops
+    }
+
+    setTabOrder(Bbrowse, Efilename);
+    setTabOrder(Efilename, Bprogram);
+    setTabOrder(Bprogram, Brun);
+    setTabOrder(Brun, Bstop);
+    setTabOrder(Bstop, Breset);
+    setTabOrder(Breset, Progress);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setFixedHeight(kStatusBarHeight);
+    statusPanel_ = new QLabel(StatusBar);
+    StatusBar->addWidget(statusPanel_, 1);
+    setStatusBar(StatusBar);
+}
+
+void TFmainform::BuildMenu() {
+    MainMenu = new QMenuBar(this);
+    setMenuBar(MainMenu);
+    auto item = [](QMenu* menu, Action* action) {
+        QAction* menuItem = menu->addAction(action->caption());
+        BindMenuItem(menuItem, action);
+        return menuItem;
+    };
+    MIfile = MainMenu->addMenu(QStringLiteral("File"));
+    MIfileopen = item(MIfile, ACfileopen);
+    MIexit = item(MIfile, ACexit);
+    MIdevice = MainMenu->addMenu(QStringLiteral("Device"));
+    MIdevattach = item(MIdevice, ACattach);
+    MIdevprogram = item(MIdevice, ACprogram);
+    MIdebug = MainMenu->addMenu(QStringLiteral("Debug"));
+    MIrun = item(MIdebug, ACrun);
+    MIstop = item(MIdebug, ACstop);
+    MIreset = item(MIdebug, ACreset);
+    MIhelp = MainMenu->addMenu(QStringLiteral("Help"));
+    MIabout = item(MIhelp, ACabout);
+}
+
+void TFmainform::ReadCommandLine(const std::vector<std::string>& arguments) {
+    const CommandLineOptions options = ParseCommandLine(arguments);
+    if (options.closeAfterProgram) {
+        closeAfterProgram_ = 1;
+    }
+    if (options.quiet) {
+        quietMode = 1;
+    }
+    if (options.programAtStart) {
+        programAtStart_ = 1;
+    }
+    if (options.fileName) {
+        Efilename->setText(QString::fromLocal8Bit(options.fileName->c_str()));
+    }
+}
+
+QString TFmainform::statusText() const {
+    return statusPanel_->text();
+}
+
+void TFmainform::setStatusText(const QString& text) {
+    statusPanel_->setText(text);
+}
+
+void TFmainform::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+    Bbrowse->setFocus();
+    FormShow(this);
+}
+
+void TFmainform::FormShow(QObject*) {
+    QApplication::processEvents();
+    if (programAtStart_ != 0) {
+        Bprogram->click();
+    }
+}
+
+void TFmainform::ACfileopenAccept(QObject* sender) {
+    auto* dialog = qobject_cast<QFileDialog*>(sender);
+    if (dialog == nullptr || dialog->selectedFiles().isEmpty()) {
+        return;
+    }
+    Efilename->setText(dialog->selectedFiles().first());
+}
+
+void TFmainform::closeEvent(QCloseEvent* event) {
+    // A close that arrives while a Program request runs (from its message processing) is
+    // carried out once the request has ended.
+    if (programBusy_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    FormClose(this);
+    event->accept();
+}
+
+void TFmainform::FormClose(QObject*) {
+    if (ACattach->isChecked()) {
+        ACattach->execute(this);
+    }
+}
+
+void TFmainform::keyPressEvent(QKeyEvent* event) {
+    // Enter clicks the push button that has the focus, otherwise the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* target = focused ? focused : Bprogram;
+        if (target->isEnabled()) {
+            target->click();
+        }
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TFmainform::ACaboutExecute(QObject*) {
+    if (about_ != nullptr) {
+        about_->exec();
+    }
+}
+
+void TFmainform::SBattachClick(QObject*) {
+    ACattach->execute(SBattach);
+    SyncAttachButton();
+}
+
+void TFmainform::SyncAttachButton() {
+    SBattach->setChecked(ACattach->isChecked());
+}
+
+}  // namespace tarnel

@@ -1,0 +1,129 @@
+#pragma once
+// The main window: file box, Open button, progress bar, Program button, the Attach toggle
+// with Run, Stop and Reset, a status bar and a menu bar. Every user command is an Action.
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
+
+namespace tarnel {
+
+class Action;
+class TFabout;
+
+class TFmainform : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window, then reads the command line (`arguments` without the program name).
+    TFmainform(QWidget* owner, const std::vector<std::string>& arguments);
+    ~TFmainform() override;
+
+    QProgressBar* Progress = nullptr;
+    QPushButton* Bbrowse = nullptr;
+    QLineEdit* Efilename = nullptr;
+    QPushButton* Bprogram = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QMenuBar* MainMenu = nullptr;
+    QMenu* MIfile = nullptr;
+    QAction* MIfileopen = nullptr;
+    QMenu* MIdevice = nullptr;
+    QAction* MIdevattach = nullptr;
+    QAction* MIdevprogram = nullptr;
+    QObject* ALmain = nullptr;
+    Action* ACfileopen = nullptr;
+    Action* ACexit = nullptr;
+    QAction* MIexit = nullptr;
+    QObject* ALdebug = nullptr;
+    Action* ACrun = nullptr;
+    Action* ACstop = nullptr;
+    Action* ACreset = nullptr;
+    QMenu* MIdebug = nullptr;
+    QAction* MIrun = nullptr;
+    QAction* MIstop = nullptr;
+    QAction* MIreset = nullptr;
+    QMenu* MIhelp = nullptr;
+    QAction* MIabout = nullptr;
+    QList<QPixmap> ImageList;
+    QFrame* Bevel = nullptr;
+    QToolButton* SBattach = nullptr;
+    QPushButton* Breset = nullptr;
+    QPushButton* Bstop = nullptr;
+    QPushButton* Brun = nullptr;
+    Action* ACattach = nullptr;
+    Action* ACprogram = nullptr;
+    Action* ACabout = nullptr;
+
+    // Device work, on the window because it writes the status bar and progress bar.
+    bool BootloaderPrepare(const std::uint16_t* image, unsigned count);
+    bool FlashDevice(const std::uint16_t* image);
+
+    void FormShow(QObject* sender);
+    void ACfileopenAccept(QObject* sender);
+    void ACattachExecute(QObject* sender);
+    void SBattachClick(QObject* sender);
+    void ACprogramExecute(QObject* sender);
+    void FormClose(QObject* sender);
+    void ACrunExecute(QObject* sender);
+    void ACstopExecute(QObject* sender);
+    void ACresetExecute(QObject* sender);
+    void ACaboutExecute(QObject* sender);
+
+    int closeAfterProgram() const { return closeAfterProgram_; }
+    int programAtStart() const { return programAtStart_; }
+
+    // Text of the status bar's one panel.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // The About window that ACaboutExecute shows.
+    void setAboutWindow(TFabout* about) { about_ = about; }
+    // The open-file dialog owned by ACfileopen.
+    QFileDialog* fileDialog() const { return fileDialog_; }
+    // True while a Program request runs.
+    bool programBusy() const { return programBusy_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildControls();
+    void BuildMenu();
+    void ReadCommandLine(const std::vector<std::string>& arguments);
+    // Shows the attached state on SBattach after a handler of the attach toggle.
+    void SyncAttachButton();
+    // Runs the failure reaction of Run, Stop and Reset: one report, then detach.
+    void RunControlFailed();
+    // Ends a Program request under -c/-cc, or after a failure when running headless.
+    void CloseStep();
+    void DetachAfterFailedProgram();
+    // Carries out one Program request; true when it ends at the close step, false after
+    // a failed upload or programming step (the tool then stays open).
+    bool RunProgramRequest();
+
+    int closeAfterProgram_ = 0;
+    int programAtStart_ = 0;
+    bool shown_ = false;
+    bool programBusy_ = false;
+    bool closePending_ = false;
+    QLabel* statusPanel_ = nullptr;
+    QFileDialog* fileDialog_ = nullptr;
+    TFabout* about_ = nullptr;
+};
+
+}  // namespace tarnel

@@ -1,0 +1,10 @@
+// tarnel: the tool on real adapters, through the USB backend.
+
+#include "app/Application.h"
+#include "platform/DriverBackend.h"
+
+int main(int argc, char** argv) {
+    const int status = tarnel::TarnelMain(argc, argv);
+    tarnel::InstallDriverBackend(nullptr);
+    return status;
+}

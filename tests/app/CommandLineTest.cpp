@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+
+#include "app/CommandLine.h"
+#include "app/Mainform.h"
+#include "report/Report.h"
+
+namespace tarnel {
+namespace {
+
+struct CommandLineCase {
+    std::vector<std::string> arguments;
+    bool close;
+    bool quiet;
+    bool program;
+    const char* fileName;  // null: none given
+};
+
+TEST(CommandLine, ReadsWholeCaseSensitiveArgumentsAndTheLastFileNameWins) {
+    const CommandLineCase cases[] = {
+        {{}, false, false, false, nullptr},
+        {{"a.rom", "b.rom"}, false, false, false, "b.rom"},
+        {{"-C"}, false, false, false, "-C"},
+        {{"/c"}, false, false, false, "/c"},
+        {{"-P", "x.rom"}, false, false, false, "x.rom"},
+        {{"-c"}, true, false, false, nullptr},
+        {{"-cc"}, true, true, false, nullptr},
+        {{"-c", "-cc"}, true, true, false, nullptr},
+        {{"-cc", "-c"}, true, true, false, nullptr},
+        {{"-p", "-p"}, false, false, true, nullptr},
+        {{"-p", "img.rom", "-cc"}, true, true, true, "img.rom"},
+        {{"-ccc"}, false, false, false, "-ccc"},
+        {{"-c "}, false, false, false, "-c "},
+        {{""}, false, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const auto& a : c.arguments) {
+            joined += "[" + a + "]";
+        }
+        SCOPED_TRACE(joined);
+        const CommandLineOptions options = ParseCommandLine(c.arguments);
+        EXPECT_EQ(options.closeAfterProgram, c.close);
+        EXPECT_EQ(options.quiet, c.quiet);
+        EXPECT_EQ(options.programAtStart, c.program);
+        ASSERT_EQ(options.fileName.has_value(), c.fileName != nullptr);
+        if (c.fileName != nullptr) {
+            EXPECT_EQ(*options.fileName, c.fileName);
+        }
+    }
+}
+
+class MainformCommandLine : public ::testing::Test {
+protected:
+    void TearDown() override { quietMode = 0; }
+};
+
+TEST_F(MainformCommandLine, FlagsAndFileBoxFollowTheArguments) {
+    TFmainform window(nullptr, {"-c", "first.rom", "-X", "second.rom"});
+    EXPECT_EQ(window.closeAfterProgram(), 1);
+    EXPECT_EQ(window.programAtStart(), 0);
+    EXPECT_EQ(quietMode, 0);
+    EXPECT_EQ(window.Efilename->text(), "second.rom");
+}
+
+TEST_F(MainformCommandLine, QuietOptionSetsQuietMode) {
+    TFmainform window(nullptr, {"-cc", "-p"});
+    EXPECT_EQ(window.closeAfterProgram(), 1);
+    EXPECT_EQ(window.programAtStart(), 1);
+    EXPECT_EQ(quietMode, 1);
+    EXPECT_TRUE(window.Efilename->text().isEmpty());
+}
+
+TEST_F(MainformCommandLine, NoArgumentsLeaveEverythingOff) {
+    TFmainform window(nullptr, {});
+    EXPECT_EQ(window.closeAfterProgram(), 0);
+    EXPECT_EQ(window.programAtStart(), 0);
+    EXPECT_EQ(quietMode, 0);
+    EXPECT_TRUE(window.Efilename->text().isEmpty());
+}
+
+}  // namespace
+}  // namespace tarnel

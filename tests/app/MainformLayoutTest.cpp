@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/Action.h"
+#include "app/Mainform.h"
+#include "platform/ExecutablePath.h"
+
+namespace tarnel {
+namespace {
+
+class MainformLayout : public ::testing::Test {
+protected:
+    TFmainform window{nullptr, {}};
+};
+
+TEST_F(MainformLayout, ControlsStandWhereTheLayoutPutsThem) {
+    struct Placement {
+        QWidget* widget;
+        QRect geometry;
+    };
+    const Placement placements[] = {
+        {window.Efilename, {8, 8, 241, 21}}, {window.Bbrowse, {256, 8, 75, 25}},
+        {window.Progress, {8, 48, 321, 16}}, {window.Bprogram, {96, 82, 155, 25}},
+        {window.Bevel, {0, 128, 337, 57}},   {window.SBattach, {8, 144, 75, 25}},
+        {window.Brun, {96, 144, 75, 25}},    {window.Bstop, {176, 144, 75, 25}},
+        {window.Breset, {256, 144, 75, 25}},
+    };
+    for (const auto& p : placements) {
+        SCOPED_TRACE(p.widget->metaObject()->className());
+        EXPECT_EQ(p.widget->geometry(), p.geometry);
+    }
+}
+
+TEST_F(MainformLayout, WindowIsFixedWithA340By200ClientAreaBelowTheMenu) {
+    EXPECT_EQ(window.windowTitle(), "Tarnel");
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_EQ(window.width(), 340);
+    EXPECT_EQ(window.height() - window.MainMenu->sizeHint().height(), 200);
+    EXPECT_EQ(window.StatusBar->height(), 19);
+    EXPECT_FALSE(window.StatusBar->isSizeGripEnabled());
+    EXPECT_FALSE(window.windowIcon().isNull());
+}
+
+TEST_F(MainformLayout, ActionsHaveTheirCaptionsShortcutsImagesAndStartStates) {
+    struct Expected {
+        Action* action;
+        const char* caption;
+        int shortcutCode;
+        QKeySequence keys;
+        int image;
+        bool enabled;
+    };
+    const Expected expected[] = {
+        {window.ACfileopen, "&Open...", 16463, QKeySequence(Qt::CTRL | Qt::Key_O), 5, true},
+        {window.ACexit, "E&xit", 32856, QKeySequence(Qt::ALT | Qt::Key_X), 7, true},
+        {window.ACattach, "&Attach", 0, QKeySequence(), 1, true},
+        {window.ACprogram, "&Program", 0, QKeySequence(), 6, true},
+        {window.ACabout, "About", 112, QKeySequence(Qt::Key_F1), -1, true},
+        {window.ACrun, "&Run", 0, QKeySequence(), 2, false},
+        {window.ACstop, "&Stop", 0, QKeySequence(), 3, false},
+        {window.ACreset, "R&eset", 0, QKeySequence(), 4, false},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.caption);
+        EXPECT_EQ(e.action->caption(), e.caption);
+        EXPECT_EQ(e.action->shortcutCode(), e.shortcutCode);
+        EXPECT_EQ(e.action->shortcut(), e.keys);
+        EXPECT_EQ(e.action->imageIndex(), e.image);
+        EXPECT_EQ(e.action->isEnabled(), e.enabled);
+        EXPECT_FALSE(e.action->isChecked());
+    }
+    EXPECT_EQ(window.ACfileopen->parent(), window.ALmain);
+    EXPECT_EQ(window.ACrun->parent(), window.ALdebug);
+    EXPECT_EQ(window.ACfileopen->hint(), "Open|Opens an existing file");
+    EXPECT_EQ(window.ACexit->hint(), "Exit|Quits the application");
+    EXPECT_EQ(window.ImageList.size(), 8);
+    for (const QPixmap& image : window.ImageList) {
+        EXPECT_EQ(image.size(), QSize(16, 16));
+    }
+}
+
+TEST_F(MainformLayout, ButtonsShowTheirActionsAndFollowTheEnabledState) {
+    EXPECT_EQ(window.Bbrowse->text(), "&Open...");
+    EXPECT_EQ(window.Bprogram->text(), "&Program");
+    EXPECT_EQ(window.Brun->text(), "&Run");
+    EXPECT_EQ(window.Bstop->text(), "&Stop");
+    EXPECT_EQ(window.Breset->text(), "R&eset");
+    EXPECT_EQ(window.SBattach->text(), "&Attach");
+    EXPECT_FALSE(window.Brun->isEnabled());
+    window.ACrun->setEnabled(true);
+    EXPECT_TRUE(window.Brun->isEnabled());
+    EXPECT_TRUE(window.MIrun->isEnabled());
+    EXPECT_TRUE(window.SBattach->isCheckable());
+    EXPECT_EQ(window.SBattach->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(window.SBattach->isChecked());
+}
+
+TEST_F(MainformLayout, MenusCarryTheBoundItemsWithoutImages) {
+    const QList<QAction*> headings = window.MainMenu->actions();
+    ASSERT_EQ(headings.size(), 4);
+    EXPECT_EQ(headings[0]->text(), "File");
+    EXPECT_EQ(headings[1]->text(), "Device");
+    EXPECT_EQ(headings[2]->text(), "Debug");
+    EXPECT_EQ(headings[3]->text(), "Help");
+    EXPECT_EQ(window.MIfile->actions(), (QList<QAction*>{window.MIfileopen, window.MIexit}));
+    EXPECT_EQ(window.MIdevice->actions(),
+              (QList<QAction*>{window.MIdevattach, window.MIdevprogram}));
+    EXPECT_EQ(window.MIdebug->actions(),
+              (QList<QAction*>{window.MIrun, window.MIstop, window.MIreset}));
+    EXPECT_EQ(window.MIhelp->actions(), (QList<QAction*>{window.MIabout}));
+    EXPECT_EQ(window.MIfileopen->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(window.MIexit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
+    EXPECT_EQ(window.MIabout->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(window.MIdevattach->text(), "&Attach");
+    for (QAction* item : {window.MIfileopen, window.MIexit, window.MIdevattach, window.MIdevprogram,
+                          window.MIrun, window.MIstop, window.MIreset, window.MIabout}) {
+        EXPECT_FALSE(item->isIconVisibleInMenu());
+    }
+    EXPECT_FALSE(window.MIrun->isEnabled());
+    window.ACattach->setChecked(true);
+    EXPECT_TRUE(window.MIdevattach->isChecked());
+}
+
+TEST_F(MainformLayout, TabOrderStartsAtTheOpenButton) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), window.Bbrowse);
+    QWidget* expected[] = {window.Efilename, window.Bprogram, window.Bbrowse};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    EXPECT_EQ(window.Brun->focusPolicy(), Qt::ClickFocus);
+}
+
+TEST_F(MainformLayout, OpenDialogHasTheTwoFiltersAndIsNotSeededFromTheFileBox) {
+    window.Efilename->setText("typed.rom");
+    QFileDialog* dialog = window.fileDialog();
+    EXPECT_EQ(dialog->nameFilters(), (QStringList{"ROM files (*.rom)", "All files (*.*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter(), "ROM files (*.rom)");
+    EXPECT_TRUE(dialog->selectedFiles().isEmpty() ||
+                !dialog->selectedFiles().first().endsWith("typed.rom"));
+}
+
+TEST_F(MainformLayout, CancellingTheOpenDialogKeepsTheFileBoxAcceptingReplacesIt) {
+    window.Efilename->setText("old.rom");
+    window.ACfileopen->execute();
+    QFileDialog* dialog = window.fileDialog();
+    ASSERT_TRUE(dialog->isVisible());
+    dialog->reject();
+    EXPECT_EQ(window.Efilename->text(), "old.rom");
+
+    const QString chosen = QString::fromStdString(ExecutablePath());
+    window.ACfileopen->execute();
+    dialog->selectFile(chosen);
+    window.ACfileopenAccept(dialog);
+    EXPECT_EQ(window.Efilename->text(), chosen);
+    dialog->reject();
+}
+
+TEST_F(MainformLayout, StatusBarHasOnePanelSpanningIt) {
+    window.show();
+    window.setStatusText("Flashing...");
+    EXPECT_EQ(window.statusText(), "Flashing...");
+    const auto panels = window.StatusBar->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_GE(panels[0]->width(), window.StatusBar->width() - 12);
+}
+
+TEST_F(MainformLayout, ExitActionClosesTheWindow) {
+    window.show();
+    ASSERT_TRUE(window.isVisible());
+    window.MIexit->trigger();
+    EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace tarnel
