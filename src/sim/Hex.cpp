@@ -1,0 +1,25 @@
+#include "sim/Hex.h"
+
+#include <cstdio>
+
+namespace tarnel::sim {
+
+std::string Hex8(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value & 0xFFu);
+    return text;
+}
+
+std::string Hex16(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
+    return text;
+}
+
+std::string Hex32(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", value & 0xFFFFFFFFul);
+    return text;
+}
+
+}  // namespace tarnel::sim

@@ -1,0 +1,91 @@
+#include "sim/TransactionAssembler.h"
+
+#include <string>
+
+#include "sim/Hex.h"
+
+namespace tarnel::sim {
+
+void TransactionAssembler::Interrupt(std::string_view cause) {
+    if (readCommand_) {
+        log_.Report("read of " + Hex32(*readCommand_) + " not followed by an answer request but " +
+                    std::string(cause));
+    } else if (!words_.empty()) {
+        log_.Report("transaction of " + std::to_string(words_.size()) +
+                    " word(s) without its terminator, cut short by " + std::string(cause));
+    }
+    words_.clear();
+    readCommand_.reset();
+}
+
+void TransactionAssembler::Take(const Unit& unit) {
+    switch (unit.kind) {
+        case Unit::Kind::Word:
+            if (readCommand_) {
+                Interrupt("a word");
+            }
+            if (words_.size() == 2) {
+                log_.Report("third word " + Hex32(unit.word) + " before the terminator");
+                words_.clear();
+            }
+            words_.push_back(unit.word);
+            return;
+        case Unit::Kind::Terminator:
+            if (readCommand_) {
+                Interrupt("a terminator");
+                return;
+            }
+            Terminate();
+            return;
+        case Unit::Kind::AnswerRequest:
+            Answer();
+            return;
+        default:
+            Interrupt(std::string(UnitName(unit.kind)));
+            return;
+    }
+}
+
+void TransactionAssembler::Terminate() {
+    if (words_.empty()) {
+        log_.Report("terminator without a word");
+        return;
+    }
+    const std::vector<std::uint32_t> words = std::move(words_);
+    words_.clear();
+    if (words.size() == 2) {
+        if ((words[1] & kReadFlag) != 0) {
+            log_.Report("write of " + Hex32(words[0]) + " with command " + Hex32(words[1]) +
+                        ": the read flag must be clear in a write");
+            return;
+        }
+        target_.Write(words[1], words[0]);
+    } else if ((words[0] & kReadFlag) != 0) {
+        readCommand_ = words[0];
+    } else {
+        target_.Execute(words[0]);
+    }
+}
+
+void TransactionAssembler::Answer() {
+    if (!words_.empty()) {
+        Interrupt("an answer request");
+        return;
+    }
+    if (!readCommand_) {
+        log_.Report("answer request without a read");
+        return;
+    }
+    const std::uint32_t command = *readCommand_;
+    readCommand_.reset();
+    const auto answer = target_.Read(command);
+    if (!answer) {
+        return;
+    }
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        answers_.push_back(
+            static_cast<std::uint8_t>(0x30 | ReverseNibble((*answer >> shift) & 0xF)));
+    }
+}
+
+}  // namespace tarnel::sim

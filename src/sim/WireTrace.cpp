@@ -1,0 +1,93 @@
+#include "sim/WireTrace.h"
+
+#include <cstdio>
+
+#include "sim/Hex.h"
+
+namespace tarnel::sim {
+namespace {
+std::string Status(std::uint32_t status) {
+    return std::to_string(status);
+}
+}  // namespace
+
+std::string HexBytes(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return "-";
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 0x0F]);
+    }
+    return text;
+}
+
+std::string FormatListDevices(std::uint32_t status, std::uint32_t count) {
+    return "FT_ListDevices -> " + Status(status) + " " + std::to_string(count);
+}
+
+std::string FormatOpen(int index, std::uint32_t status) {
+    return "FT_Open " + std::to_string(index) + " -> " + Status(status);
+}
+
+std::string FormatGetDeviceInfo(std::uint32_t status, std::uint32_t id) {
+    return "FT_GetDeviceInfo -> " + Status(status) + " " + Hex32(id);
+}
+
+std::string FormatClose(std::uint32_t status) {
+    return "FT_Close -> " + Status(status);
+}
+
+std::string FormatSetLatencyTimer(unsigned latencyMs, std::uint32_t status) {
+    return "FT_SetLatencyTimer " + std::to_string(latencyMs) + " -> " + Status(status);
+}
+
+std::string FormatSetTimeouts(std::uint32_t readMs, std::uint32_t writeMs, std::uint32_t status) {
+    return "FT_SetTimeouts " + std::to_string(readMs) + " " + std::to_string(writeMs) + " -> " +
+           Status(status);
+}
+
+std::string FormatPurge(std::uint32_t mask, std::uint32_t status) {
+    return "FT_Purge " + std::to_string(mask) + " -> " + Status(status);
+}
+
+std::string FormatSetBitMode(unsigned mask, unsigned mode, std::uint32_t status) {
+    return "FT_SetBitMode " + Hex8(mask) + " " + std::to_string(mode) + " -> " + Status(status);
+}
+
+std::string FormatSetBaudRate(std::uint32_t baud, std::uint32_t status) {
+    return "FT_SetBaudRate " + std::to_string(baud) + " -> " + Status(status);
+}
+
+std::string FormatWrite(std::span<const std::uint8_t> bytes, std::uint32_t status,
+                        std::uint32_t written) {
+    return "FT_Write " + HexBytes(bytes) + " -> " + Status(status) + " " + std::to_string(written);
+}
+
+std::string FormatRead(std::uint32_t count, std::uint32_t status,
+                       std::span<const std::uint8_t> got) {
+    return "FT_Read " + std::to_string(count) + " -> " + Status(status) + " " +
+           std::to_string(got.size()) + " " + HexBytes(got);
+}
+
+WireTrace::WireTrace(const std::string& path) {
+    if (!path.empty()) {
+        file_.open(path, std::ios::out | std::ios::app);
+    }
+}
+
+void WireTrace::Line(const std::string& line) {
+    if (file_.is_open()) {
+        file_ << line << '\n';
+        file_.flush();
+    }
+}
+
+void WireTrace::Comment(const std::string& text) {
+    Line("# " + text);
+}
+
+}  // namespace tarnel::sim
