@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -58,8 +59,7 @@ void CopyInfoString(char* destination, const char* source) {
     if (destination == nullptr) {
         return;
     }
-    std::strncpy(destination, source, kInfoStringSize - 1);
-    destination[kInfoStringSize - 1] = '\0';
+    std::snprintf(destination, kInfoStringSize, "%s", source);
 }
 
 class UsbBackend final : public DriverBackend {

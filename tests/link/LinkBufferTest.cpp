@@ -213,11 +213,5 @@ TEST_F(LinkFixture, SetTimeoutsIsNotRefusedOnAFailedLink) {
     EXPECT_EQ(link().lastStatus, FT_IO_ERROR);
 }
 
-TEST_F(LinkFixture, ShortLineIdleReportsShort) {
-    OpenHealthyLink();
-    backend.ShortWriteNth(backend.CountOf(Call::Write) + 1, 6);
-    EXPECT_EQ(SendLineIdle(), kLinkShort);
-}
-
 }  // namespace
 }  // namespace tarnel::test

@@ -141,12 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
                  Concat({kFindFirst, kSetUpCalls, kProbeCalls, kOpenTail, {"FT_Close"}})}),
     [](const ::testing::TestParamInfo<OpenCase>& info) { return info.param.name; });
 
-TEST_F(LinkFixture, OpenEndsWithZeroTimeouts) {
-    OpenHealthyLink();
-    EXPECT_EQ(backend.ReadTimeoutMs(), 0u);
-    EXPECT_EQ(backend.WriteTimeoutMs(), 0u);
-}
-
 TEST_F(LinkFixture, FailedOpenCanBeRetriedOnTheSameDevice) {
     backend.devices = {ScriptedDevice{}};
     ASSERT_EQ(OpenLink(), kLinkFailed);  // silent at both probes

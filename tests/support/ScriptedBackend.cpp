@@ -184,7 +184,9 @@ FT_STATUS ScriptedBackend::Read(FT_HANDLE handle, void* buffer, std::uint32_t co
         status = answer.status;
         if (status == FT_OK) {
             delivered = std::min(count, static_cast<std::uint32_t>(answer.bytes.size()));
-            std::memcpy(buffer, answer.bytes.data(), delivered);
+            if (delivered > 0) {
+                std::memcpy(buffer, answer.bytes.data(), delivered);
+            }
         }
     }
     if (got != nullptr) {
