@@ -16,6 +16,7 @@ void TransactionAssembler::Interrupt(std::string_view cause) {
     }
     words_.clear();
     readCommand_.reset();
+    discarding_ = false;
 }
 
 void TransactionAssembler::Take(const Unit& unit) {
@@ -24,13 +25,23 @@ void TransactionAssembler::Take(const Unit& unit) {
             if (readCommand_) {
                 Interrupt("a word");
             }
+            if (discarding_) {
+                return;
+            }
             if (words_.size() == 2) {
-                log_.Report("third word " + Hex32(unit.word) + " before the terminator");
+                log_.Report("third word " + Hex32(unit.word) +
+                            " before the terminator; the transaction is dropped");
                 words_.clear();
+                discarding_ = true;
+                return;
             }
             words_.push_back(unit.word);
             return;
         case Unit::Kind::Terminator:
+            if (discarding_) {
+                discarding_ = false;
+                return;
+            }
             if (readCommand_) {
                 Interrupt("a terminator");
                 return;
@@ -38,6 +49,9 @@ void TransactionAssembler::Take(const Unit& unit) {
             Terminate();
             return;
         case Unit::Kind::AnswerRequest:
+            if (discarding_) {
+                return;
+            }
             Answer();
             return;
         default:

@@ -25,7 +25,7 @@ public:
     // Takes a Word, Terminator or AnswerRequest unit.
     void Take(const Unit& unit);
 
-    bool Pending() const { return !words_.empty() || readCommand_.has_value(); }
+    bool Pending() const { return !words_.empty() || readCommand_.has_value() || discarding_; }
     // Drops a transaction in progress, reporting it as cut short by `cause`.
     void Interrupt(std::string_view cause);
 
@@ -38,6 +38,7 @@ private:
     std::deque<std::uint8_t>& answers_;
     std::vector<std::uint32_t> words_;
     std::optional<std::uint32_t> readCommand_;  // a read waiting for its answer request
+    bool discarding_ = false;  // an overlong transaction is dropped up to its terminator
 };
 
 }  // namespace tarnel::sim
