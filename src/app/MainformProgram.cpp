@@ -96,6 +96,8 @@ bool TFmainform::FlashDevice(const std::uint16_t* image) {
 }
 
 void TFmainform::DetachAfterFailedProgram() {
+    // The request ends here: its own detach must not be held off like a user's command.
+    programBusy_ = false;
     if (ACattach->isChecked()) {
         ACattach->execute(this);
     } else {

@@ -1,0 +1,244 @@
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QToolButton>
+#include <map>
+
+#include "app/Action.h"
+#include "app/SimWindowFixture.h"
+
+namespace tarnel::test {
+namespace {
+
+class ProgramAction : public SimWindowFixture {
+protected:
+    // Writes an image file of `words` (address -> value) and puts it in the file box.
+    void UseImage(const std::map<unsigned, std::uint16_t>& words) {
+        const std::string path = dir_.filePath("image.rom").toStdString();
+        std::ofstream file(path);
+        file << "; test image\n";
+        for (const auto& [address, value] : words) {
+            char line[32];
+            std::snprintf(line, sizeof line, "@%06X %04X\n", address, value);
+            file << line;
+        }
+        window->Efilename->setText(QString::fromStdString(path));
+        image_ = words;
+    }
+
+    void ExpectFlashHoldsTheImage() const {
+        for (unsigned address = 0; address < 32768; ++address) {
+            const auto it = image_.find(address);
+            const std::uint16_t expected = it == image_.end() ? 0xFFFF : it->second;
+            ASSERT_EQ(simulator->flash().Word(address), expected) << "word " << address;
+        }
+    }
+
+    // Number of trace lines that are status reads of the mailbox command word.
+    std::size_t MailboxPolls() const {
+        std::size_t polls = 0;
+        for (const auto& line : Trace()) {
+            // read of 0x800000F1: command word with bit 31 set, then the answer request
+            if (line.rfind("FT_Write ", 0) == 0 &&
+                line.find("CA3130303030303F38A7EB8FE386A3CA7070707070707070") !=
+                    std::string::npos) {
+                ++polls;
+            }
+        }
+        return polls;
+    }
+
+    std::map<unsigned, std::uint16_t> image_;
+};
+
+TEST_F(ProgramAction, ProgramsEveryNonBlankPageAndDetaches) {
+    Start();
+    UseImage({{3 * 256 + 17, 0x1234}, {100 * 256 + 255, 0x0000}, {5 * 256, 0xFFFF}});
+    window->Bprogram->click();
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(exitCode, 0);
+    ExpectFlashHoldsTheImage();
+    EXPECT_TRUE(QRegularExpression(R"(^Done in \d+\.\d\d seconds\.$)")
+                    .match(window->statusText())
+                    .hasMatch())
+        << window->statusText().toStdString();
+    EXPECT_EQ(window->Progress->maximum(), 1);  // pages 3 and 100
+    EXPECT_EQ(window->Progress->value(), 1);
+    EXPECT_FALSE(simulator->AdapterOpen());
+    EXPECT_TRUE(simulator->target().Running());
+    EXPECT_FALSE(Attached());
+    EXPECT_EQ(simulator->ProtocolErrorCount(), 0u) << simulator->ProtocolErrors().front();
+    EXPECT_EQ(autoFlush, 1);
+}
+
+TEST_F(ProgramAction, KeepsTheUsersAttachment) {
+    Start();
+    window->SBattach->click();
+    ASSERT_TRUE(Attached());
+    UseImage({{0, 0x0001}});
+    const auto before = Trace().size();
+    window->Bprogram->click();
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    EXPECT_TRUE(Attached());
+    EXPECT_TRUE(simulator->AdapterOpen());
+    EXPECT_TRUE(simulator->target().Running());
+    const auto trace = Trace();
+    for (auto line = trace.begin() + static_cast<std::ptrdiff_t>(before); line != trace.end();
+         ++line) {
+        EXPECT_EQ(line->rfind("FT_Open", 0), std::string::npos);
+        EXPECT_EQ(line->rfind("FT_Close", 0), std::string::npos);
+    }
+    // Run control still works on the same attachment.
+    window->ACstop->execute();
+    EXPECT_FALSE(simulator->target().Running());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(ProgramAction, AllBlankImageErasesAndProgramsNoPage) {
+    Start();
+    UseImage({{0x10, 0xFFFF}});
+    window->Bprogram->click();
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    EXPECT_EQ(window->Progress->maximum(), 0);
+    EXPECT_GE(window->Progress->minimum(), 0);
+    EXPECT_TRUE(window->statusText().startsWith("Done in "));
+}
+
+struct FailureCase {
+    const char* name;
+    const char* faults;
+    bool userAttached;
+    const char* report;  // null: no report
+    int exitCode;
+    const char* status;  // status text after the request
+};
+
+TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
+    const FailureCase cases[] = {
+        {"erase answers 2", "erase-error", false, "Mass erase error", 1, "Erasing device..."},
+        {"erase never ends", "erase-busy", false, "Mass erase error", 1, "Erasing device..."},
+        {"page answers 2", "page-error=3", false, "Page programming error", 1, "Flashing..."},
+        {"busy for ten polls", "busy-polls=10", false, "Mass erase error", 1, "Erasing device..."},
+        // Writes: 3 of the attach, the set-up, 14 of the preparation; the 20th is the
+        // second full buffer of the upload. The user's own attach adds its set-up write.
+        {"upload transfer fails", "write-error=20", false, "Error uploading bootloader", 1,
+         "Preparing bootloader..."},
+        {"upload fails while the user is attached", "write-error=21", true,
+         "Error uploading bootloader", 1, "Preparing bootloader..."},
+        {"poll read fails", "read-error=2", false, "EICE communication error", 1,
+         "Erasing device..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        exitCode = 0;
+        Start(c.faults);
+        window->setStatusText("before");
+        if (c.userAttached) {
+            window->SBattach->click();
+            ASSERT_TRUE(Attached());
+        }
+        UseImage({{3 * 256, 0x0F0F}, {4 * 256 + 1, 0x1111}});
+        window->Bprogram->click();
+        EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
+        EXPECT_EQ(exitCode, c.exitCode);
+        EXPECT_EQ(window->statusText(), c.status);
+        EXPECT_FALSE(simulator->AdapterOpen());
+        EXPECT_FALSE(Attached());
+    }
+}
+
+TEST_F(ProgramAction, BusyBootloaderThatAnswersWithinTenPollsSucceeds) {
+    Start("busy-polls=9");
+    UseImage({{0, 0x0000}});
+    window->Bprogram->click();
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    EXPECT_EQ(MailboxPolls(), 20u);  // erase and one page, ten reads each
+}
+
+TEST_F(ProgramAction, EraseThatStaysBusyIsGivenUpAfterExactlyTenPolls) {
+    Start("erase-busy");
+    UseImage({{0, 0x0000}});
+    window->Bprogram->click();
+    EXPECT_EQ(MailboxPolls(), 10u);
+}
+
+TEST_F(ProgramAction, PageFailureStopsBeforeTheNextPage) {
+    Start("page-error=3");
+    UseImage({{3 * 256, 0x0F0F}, {7 * 256, 0x1234}});
+    window->Bprogram->click();
+    EXPECT_EQ(reports, (std::vector<std::string>{"Page programming error"}));
+    EXPECT_EQ(simulator->flash().Word(7 * 256), 0xFFFF);
+    EXPECT_EQ(MailboxPolls(), 2u);  // erase, then the failing page's first answer
+}
+
+TEST_F(ProgramAction, FileAndAdapterFailuresLeaveTheAdapterAlone) {
+    struct Case {
+        const char* name;
+        const char* faults;
+        bool withImage;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"empty file box", "", false, "Cannot read flash image"},
+        {"no adapter", "no-adapter", true, "Dravin not found!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        Start(c.faults);
+        if (c.withImage) {
+            UseImage({{0, 0x1234}});
+        }
+        window->Bprogram->click();
+        EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
+        EXPECT_EQ(exitCode, 2);
+        EXPECT_FALSE(simulator->AdapterOpen());
+        if (!c.withImage) {
+            EXPECT_TRUE(Trace().empty());  // the adapter was never touched
+        }
+    }
+}
+
+TEST_F(ProgramAction, CommandsThatUseTheLinkAreHeldOffWhileARequestRuns) {
+    Start();
+    window->show();
+    UseImage({{0, 0x1234}});
+    std::size_t traceAtClick = 0;
+    std::size_t traceAfterClicks = 0;
+    bool closedDuringRequest = true;
+    // Fires at the request's first message processing point.
+    QTimer::singleShot(0, window.get(), [&] {
+        traceAtClick = Trace().size();
+        window->SBattach->click();
+        window->Bprogram->click();
+        window->close();
+        traceAfterClicks = Trace().size();
+        closedDuringRequest = !window->isVisible();
+    });
+    window->Bprogram->click();
+    EXPECT_EQ(traceAfterClicks, traceAtClick);
+    EXPECT_FALSE(closedDuringRequest);
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    EXPECT_FALSE(Attached());
+    // The close asked for during the request is carried out once it has ended.
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ProgramAction, ProgramAtStartRunsWhenTheWindowShows) {
+    Start("", {"-p"});
+    // The file box is empty: the request fails on the flash image and the window stays.
+    window->show();
+    EXPECT_EQ(reports, (std::vector<std::string>{"Cannot read flash image"}));
+    EXPECT_EQ(exitCode, 2);
+    EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace tarnel::test
