@@ -1,0 +1,179 @@
+// tarnel-sim run as a process, as a production script runs it: exit status, the simulated
+// flash afterwards, and every transaction on the wire.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "e2e/WireTransactions.h"
+#include "scan/ImageReader.h"
+#include "support/SimProcess.h"
+
+namespace tarnel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgramE2E : public ::testing::Test {
+protected:
+    ProgramE2E() : dir_(fs::temp_directory_path() / ("tarnel-e2e-" + std::to_string(::getpid()))) {
+        fs::create_directories(dir_);
+    }
+    ~ProgramE2E() override { fs::remove_all(dir_); }
+
+    std::string WriteImage(const std::map<unsigned, std::uint16_t>& words) {
+        const auto path = dir_ / "image.rom";
+        std::ofstream file(path);
+        file << "; image for the end-to-end tests\r\n";
+        for (const auto& [address, value] : words) {
+            char line[32];
+            std::snprintf(line, sizeof line, "@%06X %04X\r\n", address, value);
+            file << line;
+        }
+        return path.string();
+    }
+
+    static std::vector<std::uint16_t> Bootloader(int& highest) {
+        std::vector<std::uint16_t> words(2048, 0);
+        highest = ReadWordImage(TARNEL_SOURCE_DIR "/src/sim/flash.ram", words.data(), 2048);
+        return words;
+    }
+
+    fs::path dir_;
+};
+
+using T = Transaction;
+
+std::vector<Transaction> Preparation() {
+    return {
+        {T::Write, 0x03100001, 0x0DBE},  // set-up, written by the Program action
+        {T::Execute, 0x02000001, 0},    {T::Write, 0x1000FF42, 0},   {T::Write, 0x1000FF79, 12},
+        {T::Write, 0x1000FF79, 0},      {T::Execute, 0x02000000, 0}, {T::Write, 0x1000FF72, 55},
+        {T::Write, 0x1000FF44, 256},    {T::Write, 0x1000FF47, 0},   {T::Write, 0x1000FF48, 0},
+        {T::Write, 0x1000FF49, 7},      {T::Write, 0x1000FF53, 0},   {T::Write, 0x1000FF54, 4},
+        {T::Write, 0x1000FF55, 3},      {T::Write, 0x1000FF43, 2},
+    };
+}
+
+// What a whole successful request sends when the bootloader answers every command at once.
+std::vector<Transaction> ExpectedRequest(const std::vector<std::uint16_t>& bootloader, int count,
+                                         const std::vector<std::uint16_t>& flash) {
+    std::vector<Transaction> expected = Preparation();
+    for (int i = 0; i < count; ++i) {
+        expected.push_back({T::Write, 0x01000000u + static_cast<unsigned>(i), bootloader[i]});
+    }
+    expected.push_back({T::Execute, 0x02000004, 0});
+    const Transaction poll{T::Read, 0x800000F1, 0};
+    expected.push_back({T::Write, 0x000000F1, 0x8003});
+    expected.push_back(poll);
+    for (unsigned page = 0; page < 128; ++page) {
+        const std::uint16_t* w = flash.data() + page * 256;
+        if (std::all_of(w, w + 256, [](std::uint16_t v) { return v == 0xFFFF; })) {
+            continue;
+        }
+        expected.push_back({T::Write, 0x000000F2, page});
+        expected.push_back({T::Write, 0x000000F3, w[0]});
+        for (unsigned j = 1; j <= 253; j += 2) {
+            expected.push_back(
+                {T::Write, 0x04000000u | (0xF3 + j), (std::uint32_t{w[j]} << 16) | w[j + 1]});
+        }
+        expected.push_back({T::Write, 0x000001F2, w[255]});
+        expected.push_back({T::Write, 0x000000F1, 0x8001});
+        expected.push_back(poll);
+    }
+    const std::vector<Transaction> restart = {{T::Execute, 0x02000001, 0},
+                                              {T::Write, 0x1000FF79, 12},
+                                              {T::Write, 0x1000FF79, 0},
+                                              {T::Execute, 0x02000000, 0},
+                                              {T::Execute, 0x02000004, 0}};
+    expected.insert(expected.end(), restart.begin(), restart.end());
+    return expected;
+}
+
+TEST_F(ProgramE2E, UnattendedRunProgramsTheImageWithExactlyTheExpectedTransactions) {
+    const std::map<unsigned, std::uint16_t> words = {
+        {0x0000, 0x1234}, {0x00FF, 0x0000}, {0x0501, 0xBEEF}, {0x7FFF, 0x00A5}};
+    const std::string image = WriteImage(words);
+    for (const char* closeOption : {"-cc", "-c"}) {
+        SCOPED_TRACE(closeOption);
+        SimRunRequest request;
+        request.arguments = {closeOption, "-p", image};
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.exitStatus, 0) << run.output;
+        EXPECT_TRUE(run.protocolErrors.empty()) << run.protocolErrors.front();
+        ASSERT_TRUE(run.flashWritten);
+        EXPECT_TRUE(run.flashFormatErrors.empty());
+        std::vector<std::uint16_t> expectedFlash(32768, 0xFFFF);
+        for (const auto& [address, value] : words) {
+            expectedFlash[address] = value;
+        }
+        EXPECT_EQ(run.flash, expectedFlash);
+
+        int highest = -1;
+        const auto bootloader = Bootloader(highest);
+        ASSERT_GE(highest, 0);
+        std::vector<std::string> errors;
+        const auto transactions = DecodeTransactions(run.trace, errors);
+        EXPECT_TRUE(errors.empty()) << errors.front();
+        const auto expected = ExpectedRequest(bootloader, highest + 1, expectedFlash);
+        ASSERT_EQ(transactions.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(transactions[i], expected[i])
+                << "transaction " << i << ": " << Describe(transactions[i]) << ", expected "
+                << Describe(expected[i]);
+        }
+        // Attached by the request, detached at its end: the last write is the line idle.
+        ASSERT_FALSE(run.calls.empty());
+        EXPECT_EQ(run.calls.back(), "FT_Close -> 0");
+    }
+}
+
+struct ClosingFailure {
+    const char* name;
+    std::vector<std::string> arguments;  // "IMAGE" stands for a good image
+    const char* faults;
+    bool withoutBootloader;
+    bool adapterTouched;
+};
+
+TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
+    const std::string image = WriteImage({{0, 0x0001}});
+    const ClosingFailure cases[] = {
+        {"flash.ram missing", {"-cc", "-p", "IMAGE"}, "", true, false},
+        {"empty file box", {"-cc", "-p"}, "", false, false},
+        {"image does not exist", {"-cc", "-p", "no-such.rom"}, "", false, false},
+        {"image is a folder", {"-cc", "-p", "."}, "", false, false},
+        {"no adapter", {"-cc", "-p", "IMAGE"}, "no-adapter", false, true},
+        {"foreign device first", {"-cc", "-p", "IMAGE"}, "foreign-first", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimRunRequest request;
+        for (const auto& a : c.arguments) {
+            request.arguments.push_back(a == "IMAGE" ? image : a);
+        }
+        request.faults = c.faults;
+        if (c.withoutBootloader) {
+            const fs::path lonely = dir_ / "lonely";
+            fs::create_directories(lonely);
+            fs::copy_file(TarnelSimPath(), lonely / "tarnel-sim",
+                          fs::copy_options::overwrite_existing);
+            request.executable = (lonely / "tarnel-sim").string();
+        }
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.exitStatus, 2) << run.output;
+        EXPECT_EQ(!run.calls.empty(), c.adapterTouched);
+        for (const auto& call : run.calls) {
+            EXPECT_EQ(call.rfind("FT_Write", 0), std::string::npos) << call;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnel::test
