@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -41,6 +43,34 @@ public:
         }
     }
 };
+
+// SIGTERM and SIGINT close the main window as its close box does, so a script that stops
+// the tool still gets the detach and the exit code of the run. The handler only writes to
+// a pipe; the event loop does the rest.
+int signalPipe[2] = {-1, -1};
+
+void OnCloseSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void CloseOnSignals(QWidget* mainWindow) {
+    if (::pipe(signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, mainWindow);
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        mainWindow->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);
@@ -122,6 +152,7 @@ int TarnelMain(int argc, char** argv) {
         auto about = std::make_unique<TFabout>(mainform.get(),
                                                QString::fromLocal8Bit(ExecutablePath().c_str()));
         mainform->setAboutWindow(about.get());
+        CloseOnSignals(mainform.get());
         mainform->show();
         if (!TerminateRequested()) {
             QApplication::exec();
