@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyleOptionProgressBar>
+#include <QStylePainter>
 #include <QToolButton>
 
 #include "app/About.h"
@@ -41,6 +43,28 @@ protected:
         painter.drawLine(0, 0, width() - 1, 0);
         painter.setPen(palette().color(QPalette::Light));
         painter.drawLine(0, 1, width() - 1, 1);
+    }
+};
+
+// A progress bar whose range may shrink to a single position (maximum 0, one page to
+// program): it then shows as complete, where a plain bar would show a busy animation.
+class StepProgressBar : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (minimum() != maximum()) {
+            QProgressBar::paintEvent(event);
+            return;
+        }
+        QStyleOptionProgressBar option;
+        initStyleOption(&option);
+        option.minimum = 0;
+        option.maximum = 1;
+        option.progress = 1;
+        QStylePainter painter(this);
+        painter.drawControl(QStyle::CE_ProgressBar, option);
     }
 };
 
@@ -152,7 +176,7 @@ void TFmainform::BuildControls() {
     Bbrowse = MakeButton(client, 256, 8, 75, 25);
     BindButton(Bbrowse, ACfileopen, ImageList);
 
-    Progress = new QProgressBar(client);
+    Progress = new StepProgressBar(client);
     Progress->setGeometry(8, 48, 321, 16);
     Progress->setRange(0, 100);
     Progress->setValue(0);
