@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scan/ImageReader.h"
 #include "sim/SimEnvironment.h"
 #include "support/SimProcess.h"
 
@@ -68,6 +69,22 @@ TEST(SimProcess, HangingProgramIsKilledAfterTheTimeOut) {
     EXPECT_TRUE(run.timedOut);
     EXPECT_EQ(run.exitStatus, -1);
 }
+
+#ifdef TARNEL_SIM_DEMO_IMAGE
+// The real tool on the simulator: a whole unattended programming run.
+TEST(SimProcess, TarnelSimProgramsTheDemoImage) {
+    SimRunRequest request;
+    request.arguments = {"-cc", "-p", TARNEL_SIM_DEMO_IMAGE};
+    const SimRunResult run = RunTarnelSim(request);
+    ASSERT_TRUE(run.started) << run.output;
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_TRUE(run.protocolErrors.empty()) << run.protocolErrors.front();
+    std::vector<std::uint16_t> expected(32768, 0xFFFF);
+    ASSERT_GE(ReadWordImage(TARNEL_SIM_DEMO_IMAGE, expected.data(), 32768), 0);
+    EXPECT_EQ(run.flash, expected);
+    EXPECT_TRUE(run.flashFormatErrors.empty());
+}
+#endif
 
 TEST(SimProcess, MissingProgramIsNotStarted) {
     SimRunRequest request = StandIn({});
