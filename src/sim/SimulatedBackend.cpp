@@ -48,6 +48,9 @@ SimulatedBackend::~SimulatedBackend() {
     if (AdapterOpen()) {
         SaveFlash();
     }
+    for (const std::string& note : notes_) {
+        trace_.Comment("simulator: " + note);
+    }
 }
 
 bool SimulatedBackend::AdapterOpen() const {
