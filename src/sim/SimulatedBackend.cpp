@@ -58,8 +58,11 @@ bool SimulatedBackend::AdapterOpen() const {
                        [this](const auto& entry) { return devices_[entry.second].adapter; });
 }
 
-void SimulatedBackend::Traced(const std::string& line) {
+void SimulatedBackend::TraceLine(const std::string& line) {
     trace_.Line(line);
+}
+
+void SimulatedBackend::TraceNotes() {
     for (const std::string& note : notes_) {
         trace_.Comment("simulator: " + note);
     }
@@ -117,7 +120,7 @@ FT_STATUS SimulatedBackend::ListDevices(void* arg1, void* /*arg2*/, std::uint32_
     } else {
         std::memcpy(arg1, &count, sizeof count);
     }
-    Traced(FormatListDevices(status, status == FT_OK ? count : 0));
+    Traced([&] { return FormatListDevices(status, status == FT_OK ? count : 0); });
     return status;
 }
 
@@ -145,7 +148,7 @@ FT_STATUS SimulatedBackend::Open(int deviceNumber, FT_HANDLE* handle) {
             readTimeoutMs_ = 0;
         }
     }
-    Traced(FormatOpen(deviceNumber, status));
+    Traced([&] { return FormatOpen(deviceNumber, status); });
     return status;
 }
 
@@ -168,7 +171,7 @@ FT_STATUS SimulatedBackend::GetDeviceInfo(FT_HANDLE handle, FT_DEVICE* type, std
         CopyText(description,
                  device->adapter ? "Simulated programming adapter" : "Simulated serial converter");
     }
-    Traced(FormatGetDeviceInfo(status, deviceId));
+    Traced([&] { return FormatGetDeviceInfo(status, deviceId); });
     return status;
 }
 
@@ -183,7 +186,7 @@ FT_STATUS SimulatedBackend::Close(FT_HANDLE handle) {
             SaveFlash();
         }
     }
-    Traced(FormatClose(status));
+    Traced([&] { return FormatClose(status); });
     return status;
 }
 
@@ -193,7 +196,7 @@ FT_STATUS SimulatedBackend::SetLatencyTimer(FT_HANDLE handle, unsigned char late
         log_.Report("latency timer " + std::to_string(latencyMs) + " ms (1 ms expected)");
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
-    Traced(FormatSetLatencyTimer(latencyMs, status));
+    Traced([&] { return FormatSetLatencyTimer(latencyMs, status); });
     return status;
 }
 
@@ -204,7 +207,7 @@ FT_STATUS SimulatedBackend::SetTimeouts(FT_HANDLE handle, std::uint32_t readMs,
         readTimeoutMs_ = readMs;
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
-    Traced(FormatSetTimeouts(readMs, writeMs, status));
+    Traced([&] { return FormatSetTimeouts(readMs, writeMs, status); });
     return status;
 }
 
@@ -219,7 +222,7 @@ FT_STATUS SimulatedBackend::Purge(FT_HANDLE handle, std::uint32_t mask) {
         }
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
-    Traced(FormatPurge(mask, status));
+    Traced([&] { return FormatPurge(mask, status); });
     return status;
 }
 
@@ -252,7 +255,7 @@ FT_STATUS SimulatedBackend::Write(FT_HANDLE handle, const void* buffer, std::uin
     if (written != nullptr) {
         *written = done;
     }
-    Traced(FormatWrite(asked, status, done));
+    Traced([&] { return FormatWrite(asked, status, done); });
     return status;
 }
 
@@ -285,7 +288,7 @@ FT_STATUS SimulatedBackend::Read(FT_HANDLE handle, void* buffer, std::uint32_t c
     if (got != nullptr) {
         *got = received;
     }
-    Traced(FormatRead(count, status, {bytes, received}));
+    Traced([&] { return FormatRead(count, status, {bytes, received}); });
     return status;
 }
 
@@ -295,7 +298,7 @@ FT_STATUS SimulatedBackend::SetBitMode(FT_HANDLE handle, unsigned char mask, uns
         adapter_.SetBitMode(mask, mode);
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
-    Traced(FormatSetBitMode(mask, mode, status));
+    Traced([&] { return FormatSetBitMode(mask, mode, status); });
     return status;
 }
 
@@ -305,7 +308,7 @@ FT_STATUS SimulatedBackend::SetBaudRate(FT_HANDLE handle, std::uint32_t baud) {
         adapter_.SetBaudRate(baud);
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
-    Traced(FormatSetBaudRate(baud, status));
+    Traced([&] { return FormatSetBaudRate(baud, status); });
     return status;
 }
 

@@ -70,7 +70,17 @@ private:
     // The device behind an open handle, or null (the call is then answered
     // FT_INVALID_HANDLE and reported).
     const Device* Find(FT_HANDLE handle, const char* call);
-    void Traced(const std::string& line);
+    // Writes the call's trace line, formatted only when a trace is written, then the
+    // simulator's notes and protocol errors that the call brought.
+    template <typename Format>
+    void Traced(Format&& format) {
+        if (trace_.Enabled()) {
+            TraceLine(format());
+        }
+        TraceNotes();
+    }
+    void TraceLine(const std::string& line);
+    void TraceNotes();
     void LoadFlash();
     void SaveFlash();
 

@@ -47,7 +47,8 @@ bool Target::Accepts(std::uint32_t command) {
 }
 
 void Target::Write(std::uint32_t command, std::uint32_t value) {
-    const std::string what = "write of " + Hex32(value) + " to " + Hex32(command);
+    // Formatted only when there is an error to report: writes are the hot path.
+    const auto what = [&] { return "write of " + Hex32(value) + " to " + Hex32(command); };
     if (command == kSetupCommand) {
         if (value != kSetupValue) {
             log_.Report("debug-port set-up with value " + Hex32(value) + " instead of " +
@@ -64,7 +65,7 @@ void Target::Write(std::uint32_t command, std::uint32_t value) {
     const unsigned address = AddressOf(command);
     if (space == kDataPair) {
         if (address + 1 >= kMemoryWords) {
-            log_.Report(what + ": word pair beyond data memory");
+            log_.Report(what() + ": word pair beyond data memory");
             return;
         }
         WriteData(address, static_cast<std::uint16_t>(value >> 16));
@@ -72,24 +73,24 @@ void Target::Write(std::uint32_t command, std::uint32_t value) {
         return;
     }
     if (space != kDataWord && space != kProgramWord && space != kRegister) {
-        log_.Report(what + ": no such write command");
+        log_.Report(what() + ": no such write command");
         return;
     }
     if (value > 0xFFFF) {
-        log_.Report(what + ": value wider than a 16-bit word");
+        log_.Report(what() + ": value wider than a 16-bit word");
         return;
     }
     const auto word = static_cast<std::uint16_t>(value);
     if (space == kRegister) {
         if (!IsRegisterAddress(address)) {
-            log_.Report(what + ": register address outside 0xFF00..0xFFFF");
+            log_.Report(what() + ": register address outside 0xFF00..0xFFFF");
             return;
         }
         WriteRegister(address, word);
         return;
     }
     if (address >= kMemoryWords) {
-        log_.Report(what + ": address beyond the 16-bit word space");
+        log_.Report(what() + ": address beyond the 16-bit word space");
         return;
     }
     if (space == kDataWord) {
@@ -97,7 +98,7 @@ void Target::Write(std::uint32_t command, std::uint32_t value) {
         return;
     }
     if (running_) {
-        log_.Report(what + ": program memory written while the target runs");
+        log_.Report(what() + ": program memory written while the target runs");
         return;
     }
     program_memory_[address] = word;
@@ -174,7 +175,7 @@ std::optional<std::uint32_t> Target::Read(std::uint32_t command) {
     }
     const unsigned space = SpaceOf(command);
     const unsigned address = AddressOf(command);
-    const std::string what = "read of " + Hex32(command);
+    const auto what = [&] { return "read of " + Hex32(command); };
     switch (space) {
         case kControl:
             if (command != kStatusCommand) {
@@ -184,7 +185,7 @@ std::optional<std::uint32_t> Target::Read(std::uint32_t command) {
         case kDataWord:
         case kProgramWord:
             if (address >= kMemoryWords) {
-                log_.Report(what + ": address beyond the 16-bit word space");
+                log_.Report(what() + ": address beyond the 16-bit word space");
                 return std::nullopt;
             }
             if (space == kProgramWord) {
@@ -196,20 +197,20 @@ std::optional<std::uint32_t> Target::Read(std::uint32_t command) {
             return data_[address];
         case kDataPair:
             if (address + 1 >= kMemoryWords) {
-                log_.Report(what + ": word pair beyond data memory");
+                log_.Report(what() + ": word pair beyond data memory");
                 return std::nullopt;
             }
             return (std::uint32_t{data_[address]} << 16) | data_[address + 1];
         case kRegister:
             if (!IsRegisterAddress(address)) {
-                log_.Report(what + ": register address outside 0xFF00..0xFFFF");
+                log_.Report(what() + ": register address outside 0xFF00..0xFFFF");
                 return std::nullopt;
             }
             return registers_[address & 0xFF];
         default:
             break;
     }
-    log_.Report(what + ": no such read command");
+    log_.Report(what() + ": no such read command");
     return std::nullopt;
 }
 
