@@ -175,5 +175,85 @@ TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
     }
 }
 
+struct OpenFailure {
+    const char* name;
+    const char* faults;
+};
+
+// Writes: 3 of the attach, the set-up, 14 of the preparation; the 20th is the second full
+// buffer of the upload.
+const OpenFailure kStepFailures[] = {
+    {"upload transfer fails", "write-error=20"},
+    {"erase answers 2", "erase-error"},
+    {"erase never ends", "erase-busy"},
+    {"page answers 2", "page-error=1"},
+};
+
+TEST_F(ProgramE2E, UploadAndProgrammingFailuresLeaveTheToolOpenUntilItIsClosed) {
+    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    for (const auto& c : kStepFailures) {
+        SCOPED_TRACE(c.name);
+        SimRunRequest request;
+        request.arguments = {"-cc", "-p", image};
+        request.faults = c.faults;
+        request.terminateAfter = std::chrono::milliseconds(1500);
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_TRUE(run.terminateSent) << "the tool closed by itself";
+        EXPECT_EQ(run.exitStatus, 1) << run.output;
+    }
+}
+
+TEST_F(ProgramE2E, OnAHeadlessMachineAFailedStepEndsTheRunWithItsExitCode) {
+    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    for (const auto& c : kStepFailures) {
+        SCOPED_TRACE(c.name);
+        SimRunRequest request;
+        request.arguments = {"-cc", "-p", image};
+        request.faults = c.faults;
+        request.headless = true;
+        request.timeout = std::chrono::seconds(20);
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.exitStatus, 1) << run.output;
+        // The failed step detached: the adapter was closed before the process ended.
+        ASSERT_FALSE(run.calls.empty());
+        EXPECT_EQ(run.calls.back().rfind("FT_Close", 0), 0u) << run.calls.back();
+    }
+
+    SimRunRequest good;
+    good.arguments = {"-cc", "-p", image};
+    good.headless = true;
+    const SimRunResult run = RunTarnelSim(good);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.flash[0x0100], 0x2222);
+}
+
+TEST_F(ProgramE2E, APageFailureKeepsThePagesProgrammedBeforeIt) {
+    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    SimRunRequest request;
+    request.arguments = {"-cc", "-p", image};
+    request.faults = "page-error=1";
+    request.headless = true;
+    const SimRunResult run = RunTarnelSim(request);
+    EXPECT_EQ(run.exitStatus, 1);
+    ASSERT_TRUE(run.flashWritten);
+    EXPECT_EQ(run.flash[0x0000], 0x1111);
+    EXPECT_EQ(run.flash[0x0100], 0xFFFF);
+    EXPECT_EQ(run.flash[0x0200], 0xFFFF);
+}
+
+TEST_F(ProgramE2E, QuietRunWithoutProgramAtStartWaitsAndClosesWithStatusZero) {
+    SimRunRequest request;
+    request.arguments = {"-cc", WriteImage({{0, 0x0001}})};
+    request.terminateAfter = std::chrono::milliseconds(1000);
+    const SimRunResult run = RunTarnelSim(request);
+    EXPECT_TRUE(run.terminateSent);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(run.calls.empty());
+}
+
 }  // namespace
 }  // namespace tarnel::test

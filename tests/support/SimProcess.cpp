@@ -79,11 +79,16 @@ std::vector<std::string> Environment(const std::filesystem::path& dir,
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        if (text.rfind("TARNEL_SIM_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+        const bool display =
+            text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0;
+        if (text.rfind("TARNEL_SIM_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0 &&
+            !(request.headless && display)) {
             env.push_back(text);
         }
     }
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    if (!request.headless) {
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+    }
     env.push_back("TARNEL_SIM_FLASH=" + (dir / "flash.rom").string());
     env.push_back("TARNEL_SIM_TRACE=" + (dir / "trace.txt").string());
     env.push_back("TARNEL_SIM_FAULTS=" + request.faults);
@@ -144,10 +149,18 @@ SimRunResult RunTarnelSim(const SimRunRequest& request) {
         ::_exit(127);
     }
     if (pid > 0) {
-        const auto deadline = std::chrono::steady_clock::now() + request.timeout;
+        const auto started = std::chrono::steady_clock::now();
+        const auto deadline = started + request.timeout;
+        bool terminated = false;
         int status = 0;
         pid_t done = 0;
         while ((done = ::waitpid(pid, &status, WNOHANG)) == 0) {
+            if (request.terminateAfter && !terminated &&
+                std::chrono::steady_clock::now() >= started + *request.terminateAfter) {
+                ::kill(pid, SIGTERM);
+                terminated = true;
+                result.terminateSent = true;
+            }
             if (std::chrono::steady_clock::now() >= deadline) {
                 ::kill(pid, SIGKILL);
                 ::waitpid(pid, &status, 0);

@@ -20,13 +20,20 @@ struct SimRunRequest {
     std::chrono::milliseconds timeout{std::chrono::seconds(30)};
     // The program to run; empty: tarnel-sim beside the built tools.
     std::string executable;
+    // Run with no display and no platform chosen, as on a headless machine, instead of
+    // on the offscreen platform chosen by the caller.
+    bool headless = false;
+    // Send SIGTERM (a polite close) once the program has run this long; the time-out
+    // still applies after it.
+    std::optional<std::chrono::milliseconds> terminateAfter;
 };
 
 struct SimRunResult {
-    bool started = false;   // the program could be started
-    bool timedOut = false;  // it was killed after the time-out
-    int exitStatus = -1;    // its exit status; -1 when it ended by a signal or timed out
-    int signal = 0;         // the signal that ended it, if any
+    bool started = false;        // the program could be started
+    bool timedOut = false;       // it was killed after the time-out
+    int exitStatus = -1;         // its exit status; -1 when it ended by a signal or timed out
+    int signal = 0;              // the signal that ended it, if any
+    bool terminateSent = false;  // it was still running when terminateAfter had passed
 
     std::vector<std::string> trace;           // every line of the wire trace
     std::vector<std::string> calls;           // the trace lines that are not comments
