@@ -151,15 +151,16 @@ int ByteStream::Underflow() {
     return -1;
 }
 
-void ByteStream::Unget(int c) {
+// A push-back that cannot step back in the window: -1, a character other than the one just
+// read, or one read from the slot.
+void ByteStream::UngetOther(int c) {
     if (c < 0 || !open_) {
         return;
     }
     const auto byte = static_cast<unsigned char>(c);
     eof_ = false;
-    const unsigned char* low = inSlot_ ? &slot_ : buf_;
-    if (cur_ > low && cur_[-1] == byte) {
-        --cur_;  // the character just read: step back over it
+    if (inSlot_ && cur_ > &slot_ && slot_ == byte) {
+        --cur_;  // the slot's character, read and pushed back again
         return;
     }
     if (!inSlot_) {

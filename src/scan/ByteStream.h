@@ -50,7 +50,14 @@ public:
     }
 
     // Pushes c back so that the next Get returns it; -1 does nothing.
-    void Unget(int c);
+    void Unget(int c) {
+        if (c >= 0 && !inSlot_ && cur_ > buf_ && cur_[-1] == c) {
+            --cur_;  // the character just read: step back over it
+            eof_ = false;
+            return;
+        }
+        UngetOther(c);
+    }
 
     bool Eof() const { return eof_; }
     bool Error() const { return error_; }
@@ -66,6 +73,7 @@ public:
 
 private:
     int Underflow();
+    void UngetOther(int c);
     bool Refill();
     void Reposition();
     std::int64_t TellAt(const unsigned char* p) const;

@@ -21,17 +21,23 @@ inline bool InSet(const char* set, int c) {
     }
 }
 
+// Hex digit values by character, -1 for every other byte.
+struct HexTable {
+    signed char value[256];
+    constexpr HexTable() : value() {
+        for (int c = 0; c < 256; ++c) {
+            value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                       : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                       : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                              : -1;
+        }
+    }
+};
+inline constexpr HexTable kHexTable;
+
+// 0 to 15 for a hex digit; -1 for anything else, negative values and -1 included.
 inline int HexValue(int c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return static_cast<unsigned>(c) < 256u ? kHexTable.value[c] : -1;
 }
 
 }  // namespace tarnel::detail
