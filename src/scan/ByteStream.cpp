@@ -43,7 +43,7 @@ bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t buff
         bufferSize = 1;
     }
     if (capacity_ != bufferSize) {
-        storage_ = std::make_unique<unsigned char[]>(bufferSize);
+        storage_ = std::make_unique_for_overwrite<unsigned char[]>(bufferSize);
         capacity_ = bufferSize;
     }
     fd_ = fd;

@@ -197,11 +197,6 @@ int ReadRawTagT(char* out, int count, Source src) {
     return output.Finish();
 }
 
-// Length of the string stored at out + pos, or 0 when nothing could be stored there.
-int StoredLength(const char* out, int count, int pos) {
-    return pos < count ? static_cast<int>(std::strlen(out + pos)) : 0;
-}
-
 template <class Source>
 int ReadTagT(char* out, int count, Source src) {
     if (count > 0) {
@@ -219,8 +214,15 @@ int ReadTagT(char* out, int count, Source src) {
         }
         return 0;
     };
-    // pos never passes count: each step adds at most the stored length + 1, which fits.
+    // pos counts the bytes of out in use and never passes count: the readers store at most
+    // count - pos - 1 characters and a terminator. An item is the string stored at pos, so a
+    // zero byte inside it (from a stream, or a decoded &#0;) ends it and the list stays whole.
     int pos = 0;
+    auto passStored = [&] {
+        if (pos < count) {
+            pos += static_cast<int>(std::strlen(out + pos)) + 1;
+        }
+    };
     auto storeEmpty = [&] {
         if (pos < count) {
             out[pos++] = '\0';
@@ -236,9 +238,7 @@ int ReadTagT(char* out, int count, Source src) {
         if (ReadIdentifierT(out + pos, count - pos, TagIdentStart, TagIdentRest, src) == 0) {
             return fail(2);
         }
-        if (pos < count) {
-            pos += StoredLength(out, count, pos) + 1;
-        }
+        passStored();
         c = src.PeekNonSpace();
         if (c == '>') {
             storeEmpty();
@@ -257,9 +257,7 @@ int ReadTagT(char* out, int count, Source src) {
         } else if (ReadUntilOneOfT(out + pos, count - pos, TagValueStop, src) == 0) {
             return fail(3);
         }
-        if (pos < count) {
-            pos += StoredLength(out, count, pos) + 1;
-        }
+        passStored();
     }
     if (pos < count) {
         out[pos] = '\0';
