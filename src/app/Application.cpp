@@ -105,7 +105,8 @@ bool DisplayReachable() {
     if (EnvSet("WAYLAND_DISPLAY")) {
         return true;
     }
-    return EnvSet("DISPLAY") && XDisplayReachable(std::getenv("DISPLAY"));
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && XDisplayReachable(display);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+
+namespace tarnel {
+namespace {
+
+// Sets or clears one environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+struct FallbackCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* platform;  // QT_QPA_PLATFORM, null: unset
+    const char* display;   // DISPLAY, null: unset
+    bool offscreen;
+};
+
+TEST(HeadlessFallback, OnlyUnattendedRunsWithoutAReachableDisplayGoOffscreen) {
+    const FallbackCase cases[] = {
+        {"unattended, no display", {"-cc", "-p", "a.rom"}, nullptr, nullptr, true},
+        {"unattended with -c", {"-p", "-c"}, nullptr, nullptr, true},
+        {"display that answers nowhere", {"-p", "-cc"}, nullptr, ":987", true},
+        {"empty display", {"-p", "-cc"}, nullptr, "", true},
+        {"caller chose the platform", {"-cc", "-p"}, "xcb", nullptr, false},
+        {"remote display is left to Qt", {"-cc", "-p"}, nullptr, "buildhost:0", false},
+        {"no -p", {"-cc", "a.rom"}, nullptr, nullptr, false},
+        {"no -c", {"-p", "a.rom"}, nullptr, nullptr, false},
+        {"option in upper case", {"-P", "-cc"}, nullptr, nullptr, false},
+    };
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
+        ScopedEnv display("DISPLAY", c.display);
+        EXPECT_EQ(ShouldChooseOffscreen(c.arguments), c.offscreen);
+    }
+}
+
+}  // namespace
+}  // namespace tarnel
