@@ -11,11 +11,14 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
+#include "app/About.h"
 #include "app/Action.h"
 #include "app/Mainform.h"
 #include "platform/ExecutablePath.h"
+#include "report/Report.h"
 
 namespace tarnel {
 namespace {
@@ -178,6 +181,39 @@ TEST_F(MainformLayout, StatusBarHasOnePanelSpanningIt) {
     const auto panels = window.StatusBar->findChildren<QLabel*>();
     ASSERT_EQ(panels.size(), 1);
     EXPECT_GE(panels[0]->width(), window.StatusBar->width() - 12);
+}
+
+TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    exitCode = 0;
+    window.Efilename->setFocus();
+    QTest::keyClick(window.Efilename, Qt::Key_Return);
+    // Program ran: this test program has no flash.ram beside it.
+    EXPECT_EQ(exitCode, 2);
+    EXPECT_FALSE(window.fileDialog()->isVisible());
+
+    window.Bbrowse->setFocus();
+    QTest::keyClick(window.Bbrowse, Qt::Key_Return);
+    EXPECT_TRUE(window.fileDialog()->isVisible());
+    window.fileDialog()->reject();
+    exitCode = 0;
+}
+
+TEST_F(MainformLayout, F1OpensTheAboutWindow) {
+    TFabout about(&window, QString());
+    window.setAboutWindow(&about);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    bool shown = false;
+    QTimer::singleShot(0, &about, [&] {
+        shown = about.isVisible();
+        about.reject();
+    });
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_TRUE(shown);
 }
 
 TEST_F(MainformLayout, ExitActionClosesTheWindow) {
