@@ -136,19 +136,28 @@ struct ClosingFailure {
     const char* name;
     std::vector<std::string> arguments;  // "IMAGE" stands for a good image
     const char* faults;
-    bool withoutBootloader;
+    // The bootloader beside the program: null for the stand-in built beside tarnel-sim,
+    // "" for none, otherwise the text of the flash.ram to use.
+    const char* bootloader;
     bool adapterTouched;
 };
 
 TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
     const std::string image = WriteImage({{0, 0x0001}});
     const ClosingFailure cases[] = {
-        {"flash.ram missing", {"-cc", "-p", "IMAGE"}, "", true, false},
-        {"empty file box", {"-cc", "-p"}, "", false, false},
-        {"image does not exist", {"-cc", "-p", "no-such.rom"}, "", false, false},
-        {"image is a folder", {"-cc", "-p", "."}, "", false, false},
-        {"no adapter", {"-cc", "-p", "IMAGE"}, "no-adapter", false, true},
-        {"foreign device first", {"-cc", "-p", "IMAGE"}, "foreign-first", false, true},
+        {"flash.ram missing", {"-cc", "-p", "IMAGE"}, "", "", false},
+        {"flash.ram without a record", {"-cc", "-p", "IMAGE"}, "", "; nothing\n", false},
+        // Uploading a cut bootloader would start a broken program on the target.
+        {"bootloader larger than its buffer",
+         {"-cc", "-p", "IMAGE"},
+         "",
+         "@000000 B007\n@000800 0000\n",
+         false},
+        {"empty file box", {"-cc", "-p"}, "", nullptr, false},
+        {"image does not exist", {"-cc", "-p", "no-such.rom"}, "", nullptr, false},
+        {"image is a folder", {"-cc", "-p", "."}, "", nullptr, false},
+        {"no adapter", {"-cc", "-p", "IMAGE"}, "no-adapter", nullptr, true},
+        {"foreign device first", {"-cc", "-p", "IMAGE"}, "foreign-first", nullptr, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,11 +166,14 @@ TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
             request.arguments.push_back(a == "IMAGE" ? image : a);
         }
         request.faults = c.faults;
-        if (c.withoutBootloader) {
+        if (c.bootloader != nullptr) {
             const fs::path lonely = dir_ / "lonely";
+            fs::remove_all(lonely);
             fs::create_directories(lonely);
-            fs::copy_file(TarnelSimPath(), lonely / "tarnel-sim",
-                          fs::copy_options::overwrite_existing);
+            fs::copy_file(TarnelSimPath(), lonely / "tarnel-sim");
+            if (*c.bootloader != '\0') {
+                std::ofstream(lonely / "flash.ram") << c.bootloader;
+            }
             request.executable = (lonely / "tarnel-sim").string();
         }
         const SimRunResult run = RunTarnelSim(request);
