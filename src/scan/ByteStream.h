@@ -75,7 +75,6 @@ private:
     int Underflow();
     void UngetOther(int c);
     bool Refill();
-    void Reposition();
     std::int64_t TellAt(const unsigned char* p) const;
     std::int64_t CarriageReturnsAfterBuffer() const;
 
