@@ -70,7 +70,8 @@ private:
     std::vector<T> all_;
 };
 
-// One scratch file per process, rewritten for every input and removed at exit.
+// One scratch file per process, rewritten for every input. Its name is removed at once, so
+// nothing is left behind however the process ends; it is opened again through /proc.
 class ScratchFile {
 public:
     static ScratchFile& Get() {
@@ -87,11 +88,12 @@ public:
 private:
     ScratchFile() {
         const char* dir = std::getenv("TMPDIR");
-        path_ = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
-                "/tarnel-fuzz-XXXXXX";
-        fd_ = ::mkstemp(path_.data());
+        std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
+                           "/tarnel-fuzz-XXXXXX";
+        fd_ = ::mkstemp(name.data());
         FUZZ_CHECK(fd_ >= 0);
-        std::atexit([] { ::unlink(Get().path_.c_str()); });
+        ::unlink(name.c_str());
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
     }
     std::string path_;
     int fd_ = -1;
