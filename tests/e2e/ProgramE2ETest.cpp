@@ -35,6 +35,19 @@ protected:
         return path.string();
     }
 
+    // Pages 0, 1 and 2 each hold one word.
+    std::string ThreePageImage() {
+        return WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    }
+
+    // An unattended, quiet Program run of `image` with `faults`.
+    static SimRunRequest QuietRun(const std::string& image, const char* faults = "") {
+        SimRunRequest request;
+        request.arguments = {"-cc", "-p", image};
+        request.faults = faults;
+        return request;
+    }
+
     static std::vector<std::uint16_t> Bootloader(int& highest) {
         std::vector<std::uint16_t> words(2048, 0);
         highest = ReadWordImage(TARNEL_SOURCE_DIR "/src/sim/flash.ram", words.data(), 2048);
@@ -202,12 +215,10 @@ const OpenFailure kStepFailures[] = {
 };
 
 TEST_F(ProgramE2E, UploadAndProgrammingFailuresLeaveTheToolOpenUntilItIsClosed) {
-    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    const std::string image = ThreePageImage();
     for (const auto& c : kStepFailures) {
         SCOPED_TRACE(c.name);
-        SimRunRequest request;
-        request.arguments = {"-cc", "-p", image};
-        request.faults = c.faults;
+        SimRunRequest request = QuietRun(image, c.faults);
         request.terminateAfter = std::chrono::milliseconds(1500);
         const SimRunResult run = RunTarnelSim(request);
         ASSERT_TRUE(run.started);
@@ -218,12 +229,10 @@ TEST_F(ProgramE2E, UploadAndProgrammingFailuresLeaveTheToolOpenUntilItIsClosed) 
 }
 
 TEST_F(ProgramE2E, OnAHeadlessMachineAFailedStepEndsTheRunWithItsExitCode) {
-    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
+    const std::string image = ThreePageImage();
     for (const auto& c : kStepFailures) {
         SCOPED_TRACE(c.name);
-        SimRunRequest request;
-        request.arguments = {"-cc", "-p", image};
-        request.faults = c.faults;
+        SimRunRequest request = QuietRun(image, c.faults);
         request.headless = true;
         request.timeout = std::chrono::seconds(20);
         const SimRunResult run = RunTarnelSim(request);
@@ -235,8 +244,7 @@ TEST_F(ProgramE2E, OnAHeadlessMachineAFailedStepEndsTheRunWithItsExitCode) {
         EXPECT_EQ(run.calls.back().rfind("FT_Close", 0), 0u) << run.calls.back();
     }
 
-    SimRunRequest good;
-    good.arguments = {"-cc", "-p", image};
+    SimRunRequest good = QuietRun(image);
     good.headless = true;
     const SimRunResult run = RunTarnelSim(good);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -244,10 +252,7 @@ TEST_F(ProgramE2E, OnAHeadlessMachineAFailedStepEndsTheRunWithItsExitCode) {
 }
 
 TEST_F(ProgramE2E, APageFailureKeepsThePagesProgrammedBeforeIt) {
-    const std::string image = WriteImage({{0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}});
-    SimRunRequest request;
-    request.arguments = {"-cc", "-p", image};
-    request.faults = "page-error=1";
+    SimRunRequest request = QuietRun(ThreePageImage(), "page-error=1");
     request.headless = true;
     const SimRunResult run = RunTarnelSim(request);
     EXPECT_EQ(run.exitStatus, 1);
