@@ -2,6 +2,7 @@
 
 #include "app/Action.h"
 #include "app/Mainform.h"
+#include "app/TargetReset.h"
 #include "eice/Eice.h"
 #include "link/Attach.h"
 #include "report/Report.h"
@@ -68,11 +69,7 @@ void TFmainform::ACresetExecute(QObject*) {
     // The results of these steps are not examined: a failed link shows at the reset step.
     EiceWrite(CmdSetup, SetupValue);
     EiceRead(CmdStatus, status);
-    EiceExecute(CmdHalt);
-    EiceWrite(CmdRegister | 0xFF42, 0);
-    EiceWrite(CmdRegister | 0xFF79, 12);
-    EiceWrite(CmdRegister | 0xFF79, 0);
-    if (EiceExecute(CmdReset) != 0) {
+    if (SendResetSequence(true) != 0) {
         RunControlFailed();
         return;
     }

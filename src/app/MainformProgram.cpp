@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/Mailbox.h"
 #include "app/Mainform.h"
+#include "app/TargetReset.h"
 #include "eice/Eice.h"
 #include "link/AdapterLink.h"
 #include "link/Attach.h"
@@ -26,11 +27,7 @@ bool TFmainform::BootloaderPrepare(const std::uint16_t* image, unsigned count) {
 
     // Stop and reset the target, then load the registers the bootloader expects. Each
     // goes out on its own; a failed link shows at the first upload write that flushes.
-    EiceExecute(CmdHalt);
-    EiceWrite(CmdRegister | 0xFF42, 0);
-    EiceWrite(CmdRegister | 0xFF79, 12);
-    EiceWrite(CmdRegister | 0xFF79, 0);
-    EiceExecute(CmdReset);
+    SendResetSequence(true);
     EiceWrite(CmdRegister | 0xFF72, 55);
     EiceWrite(CmdRegister | 0xFF44, 256);
     EiceWrite(CmdRegister | 0xFF47, 0);
@@ -168,10 +165,7 @@ bool TFmainform::RunProgramRequest() {
     }
 
     // Leave the bootloader: halt, reset pulse, reset, and start the programmed code.
-    EiceExecute(CmdHalt);
-    EiceWrite(CmdRegister | 0xFF79, 12);
-    EiceWrite(CmdRegister | 0xFF79, 0);
-    EiceExecute(CmdReset);
+    SendResetSequence(false);
     EiceExecute(CmdRun);
 
     const std::chrono::duration<double> elapsed = ClockNow() - start;

@@ -1,4 +1,3 @@
-#include <QCloseEvent>
 #include <QPushButton>
 #include <QToolButton>
 

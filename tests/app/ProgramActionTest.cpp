@@ -8,6 +8,7 @@
 
 #include "app/Action.h"
 #include "app/SimWindowFixture.h"
+#include "support/ImageFile.h"
 
 namespace tarnel::test {
 namespace {
@@ -17,13 +18,7 @@ protected:
     // Writes an image file of `words` (address -> value) and puts it in the file box.
     void UseImage(const std::map<unsigned, std::uint16_t>& words) {
         const std::string path = dir_.filePath("image.rom").toStdString();
-        std::ofstream file(path);
-        file << "; test image\n";
-        for (const auto& [address, value] : words) {
-            char line[32];
-            std::snprintf(line, sizeof line, "@%06X %04X\n", address, value);
-            file << line;
-        }
+        WriteImageFile(path, words);
         window->Efilename->setText(QString::fromStdString(path));
         image_ = words;
     }

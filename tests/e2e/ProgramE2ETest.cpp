@@ -9,6 +9,7 @@
 
 #include "e2e/WireTransactions.h"
 #include "scan/ImageReader.h"
+#include "support/ImageFile.h"
 #include "support/SimProcess.h"
 
 namespace tarnel::test {
@@ -24,15 +25,10 @@ protected:
     ~ProgramE2E() override { fs::remove_all(dir_); }
 
     std::string WriteImage(const std::map<unsigned, std::uint16_t>& words) {
-        const auto path = dir_ / "image.rom";
-        std::ofstream file(path);
-        file << "; image for the end-to-end tests\r\n";
-        for (const auto& [address, value] : words) {
-            char line[32];
-            std::snprintf(line, sizeof line, "@%06X %04X\r\n", address, value);
-            file << line;
-        }
-        return path.string();
+        // CR LF line ends, as images written on other systems have them.
+        const std::string path = (dir_ / "image.rom").string();
+        WriteImageFile(path, words, "\r\n");
+        return path;
     }
 
     // Pages 0, 1 and 2 each hold one word.
