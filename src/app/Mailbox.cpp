@@ -33,17 +33,22 @@ std::vector<int> NonBlankPages(const std::uint16_t* image) {
     return pages;
 }
 
-void SendPage(const std::uint16_t* image, int page) {
+int SendPage(const std::uint16_t* image, int page) {
     const std::uint16_t* words = image + page * kPageWords;
-    EiceWrite(CmdDataWord | kMailboxPageAddress, static_cast<std::uint32_t>(page));
-    EiceWrite(CmdDataWord | kMailboxBufferAddress, words[0]);
+    if (EiceWrite(CmdDataWord | kMailboxPageAddress, static_cast<std::uint32_t>(page)) != 0 ||
+        EiceWrite(CmdDataWord | kMailboxBufferAddress, words[0]) != 0) {
+        return 1;
+    }
     // Words 1..254 go in pairs: the lower page index in the high half, to the addressed
     // data word; the next word in the low half, to the data word after it.
     for (int j = 1; j <= 253; j += 2) {
         const std::uint32_t pair = (std::uint32_t{words[j]} << 16) | words[j + 1];
-        EiceWrite(CmdDataPair | (kMailboxBufferAddress + static_cast<std::uint32_t>(j)), pair);
+        if (EiceWrite(CmdDataPair | (kMailboxBufferAddress + static_cast<std::uint32_t>(j)),
+                      pair) != 0) {
+            return 1;
+        }
     }
-    EiceWrite(CmdDataWord | (kMailboxBufferAddress + 255), words[255]);
+    return EiceWrite(CmdDataWord | (kMailboxBufferAddress + 255), words[255]);
 }
 
 }  // namespace tarnel

@@ -28,8 +28,10 @@ int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t p
 // ascending.
 std::vector<int> NonBlankPages(const std::uint16_t* image);
 
-// Sends the 130 writes that fill the mailbox with page `page` of `image`; results are
-// left to the status poll that follows.
-void SendPage(const std::uint16_t* image, int page);
+// Queues the 130 writes that fill the mailbox with page `page` of `image`. Returns 1 as
+// soon as one fails (a transfer of the out buffer failed or was cut short), else 0. A page
+// that did not leave whole must not be programmed: the bootloader would write whatever
+// the mailbox still held from the page before.
+int SendPage(const std::uint16_t* image, int page);
 
 }  // namespace tarnel

@@ -26,17 +26,23 @@ bool TFmainform::BootloaderPrepare(const std::uint16_t* image, unsigned count) {
     QApplication::processEvents();
 
     // Stop and reset the target, then load the registers the bootloader expects. Each
-    // goes out on its own; a failed link shows at the first upload write that flushes.
-    SendResetSequence(true);
-    EiceWrite(CmdRegister | 0xFF72, 55);
-    EiceWrite(CmdRegister | 0xFF44, 256);
-    EiceWrite(CmdRegister | 0xFF47, 0);
-    EiceWrite(CmdRegister | 0xFF48, 0);
-    EiceWrite(CmdRegister | 0xFF49, 7);
-    EiceWrite(CmdRegister | 0xFF53, 0);
-    EiceWrite(CmdRegister | 0xFF54, 4);
-    EiceWrite(CmdRegister | 0xFF55, 3);
-    EiceWrite(CmdRegister | 0xFF43, 2);
+    // goes out on its own and all are sent; a transfer that was cut short leaves the link
+    // open, so the results are gathered here: a bootloader started on a target whose reset
+    // or registers did not arrive could program the flash wrongly and still answer 1.
+    int failed = SendResetSequence(true);
+    failed |= EiceWrite(CmdRegister | 0xFF72, 55);
+    failed |= EiceWrite(CmdRegister | 0xFF44, 256);
+    failed |= EiceWrite(CmdRegister | 0xFF47, 0);
+    failed |= EiceWrite(CmdRegister | 0xFF48, 0);
+    failed |= EiceWrite(CmdRegister | 0xFF49, 7);
+    failed |= EiceWrite(CmdRegister | 0xFF53, 0);
+    failed |= EiceWrite(CmdRegister | 0xFF54, 4);
+    failed |= EiceWrite(CmdRegister | 0xFF55, 3);
+    failed |= EiceWrite(CmdRegister | 0xFF43, 2);
+    if (failed != 0) {
+        ReportError("ErrUplBoot");
+        return false;
+    }
 
     autoFlush = 0;  // the upload streams through full out buffers
     Progress->setMaximum(static_cast<int>(count) - 1);
@@ -47,8 +53,11 @@ bool TFmainform::BootloaderPrepare(const std::uint16_t* image, unsigned count) {
             return false;
         }
     }
-    // Queued behind the upload; it leaves with the first mailbox poll.
+    // Queued behind the upload; it leaves with the first mailbox poll. It fails only when
+    // it fills the out buffer and that transfer fails: the bootloader may then never start,
+    // and the request must say so rather than end without a word.
     if (EiceExecute(CmdRun) != 0) {
+        ReportError("ErrUplBoot");
         return false;
     }
     autoFlush = 1;
@@ -74,8 +83,8 @@ bool TFmainform::FlashDevice(const std::uint16_t* image) {
     // With no page to program the bar gets 0, never a maximum below its minimum.
     Progress->setMaximum(std::max(static_cast<int>(pages.size()) - 1, 0));
     for (std::size_t k = 0; k < pages.size(); ++k) {
-        SendPage(image, pages[k]);
-        if (MailboxCommand(kMailboxProgramPage, answer, kMailboxPolls) != 0) {
+        if (SendPage(image, pages[k]) != 0 ||
+            MailboxCommand(kMailboxProgramPage, answer, kMailboxPolls) != 0) {
             ReportError("ErrEICEcom");
             return false;
         }
@@ -85,7 +94,10 @@ bool TFmainform::FlashDevice(const std::uint16_t* image) {
         }
         Progress->setValue(static_cast<int>(k));
     }
+    // The last status read has emptied the out buffer, so this sends nothing; were it to
+    // fail, the request must not end as a success.
     if (EiceFlush() != 0) {
+        ReportError("ErrEICEcom");
         return false;
     }
     autoFlush = 1;
@@ -155,7 +167,12 @@ bool TFmainform::RunProgramRequest() {
         ReportError("ErrDravin");
         return true;
     }
-    EiceWrite(CmdSetup, SetupValue);  // a failure shows at the first tested step
+    // A debug port that was not set up takes no command: nothing after it could succeed.
+    if (EiceWrite(CmdSetup, SetupValue) != 0) {
+        ReportError("ErrEICEcom");
+        DetachAfterFailedProgram();
+        return false;
+    }
 
     const auto start = ClockNow();
     if (!BootloaderPrepare(bootloader.data(), static_cast<unsigned>(bootHighest) + 1) ||
