@@ -121,13 +121,25 @@ void TFmainform::BuildActions() {
     ACexit->setHint(QStringLiteral("Exit|Quits the application"));
     ACexit->setHandler([this](QObject*) { close(); });
 
+    // Device actions are held off while a Program request runs: the link is the
+    // request's until it ends. A held-off Attach click leaves the toggle as it was.
+    const auto deviceAction = [this](void (TFmainform::*handler)(QObject*)) {
+        return [this, handler](QObject* sender) {
+            if (programBusy_) {
+                SyncAttachButton();
+                return;
+            }
+            (this->*handler)(sender);
+        };
+    };
+
     ACattach = new Action(ALmain, QStringLiteral("&Attach"));
     ACattach->setImageIndex(1);
-    ACattach->setHandler([this](QObject* sender) { ACattachExecute(sender); });
+    ACattach->setHandler(deviceAction(&TFmainform::ACattachExecute));
 
     ACprogram = new Action(ALmain, QStringLiteral("&Program"));
     ACprogram->setImageIndex(6);
-    ACprogram->setHandler([this](QObject* sender) { ACprogramExecute(sender); });
+    ACprogram->setHandler(deviceAction(&TFmainform::ACprogramExecute));
 
     ACabout = new Action(ALmain, QStringLiteral("About"));
     ACabout->setShortcut(QKeySequence(Qt::Key_F1), 112);
@@ -136,17 +148,17 @@ void TFmainform::BuildActions() {
     ACrun = new Action(ALdebug, QStringLiteral("&Run"));
     ACrun->setImageIndex(2);
     ACrun->setEnabled(false);
-    ACrun->setHandler([this](QObject* sender) { ACrunExecute(sender); });
+    ACrun->setHandler(deviceAction(&TFmainform::ACrunExecute));
 
     ACstop = new Action(ALdebug, QStringLiteral("&Stop"));
     ACstop->setImageIndex(3);
     ACstop->setEnabled(false);
-    ACstop->setHandler([this](QObject* sender) { ACstopExecute(sender); });
+    ACstop->setHandler(deviceAction(&TFmainform::ACstopExecute));
 
     ACreset = new Action(ALdebug, QStringLiteral("R&eset"));
     ACreset->setImageIndex(4);
     ACreset->setEnabled(false);
-    ACreset->setHandler([this](QObject* sender) { ACresetExecute(sender); });
+    ACreset->setHandler(deviceAction(&TFmainform::ACresetExecute));
 
     // The open-file action owns its dialog. It is not seeded from the file box and keeps
     // the name it last returned.

@@ -5,8 +5,11 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "program/Mailbox.h"
 
 class QFileDialog;
 class QFrame;
@@ -66,9 +69,10 @@ public:
     Action* ACprogram = nullptr;
     Action* ACabout = nullptr;
 
-    // Device work, on the window because it writes the status bar and progress bar.
-    bool BootloaderPrepare(const std::uint16_t* image, unsigned count);
-    bool FlashDevice(const std::uint16_t* image);
+    // The sequence's upload and programming steps, showing their stages and progress and
+    // reporting a failure; true when the step succeeded.
+    bool BootloaderPrepare(std::span<const std::uint16_t> image);
+    bool FlashDevice(FlashImage image);
 
     void FormShow(QObject* sender);
     void ACfileopenAccept(QObject* sender);

@@ -2,9 +2,10 @@
 
 #include "app/Action.h"
 #include "app/Mainform.h"
-#include "app/TargetReset.h"
 #include "eice/Eice.h"
 #include "link/Attach.h"
+#include "program/TargetReset.h"
+#include "report/MessageKeys.h"
 #include "report/Report.h"
 
 #include <QToolButton>
@@ -12,11 +13,6 @@
 namespace tarnel {
 
 void TFmainform::ACattachExecute(QObject*) {
-    // The link belongs to a running Program request until it ends.
-    if (programBusy_) {
-        SyncAttachButton();
-        return;
-    }
     if (ACattach->isChecked()) {
         DetachAdapter();  // the window shows Detached whatever the detach returned
         ACattach->setChecked(false);
@@ -24,9 +20,9 @@ void TFmainform::ACattachExecute(QObject*) {
         ACstop->setEnabled(false);
         ACreset->setEnabled(false);
     } else if (AttachAdapter() != 0) {
-        ReportError("ErrDravin");
+        ReportError(msg::ErrDravin);
     } else if (EiceWrite(CmdSetup, SetupValue) != 0) {
-        ReportError("ErrEICEcom");
+        ReportError(msg::ErrEICEcom);
         DetachAdapter();
     } else {
         ACattach->setChecked(true);
@@ -38,32 +34,23 @@ void TFmainform::ACattachExecute(QObject*) {
 }
 
 void TFmainform::RunControlFailed() {
-    ReportError("ErrEICEcom");
+    ReportError(msg::ErrEICEcom);
     ACattach->execute(this);
 }
 
 void TFmainform::ACrunExecute(QObject*) {
-    if (programBusy_) {
-        return;
-    }
     if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdRun) != 0) {
         RunControlFailed();
     }
 }
 
 void TFmainform::ACstopExecute(QObject*) {
-    if (programBusy_) {
-        return;
-    }
     if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdHalt) != 0) {
         RunControlFailed();
     }
 }
 
 void TFmainform::ACresetExecute(QObject*) {
-    if (programBusy_) {
-        return;
-    }
     // A status read that fails leaves the word at 0: the target is then not restarted.
     std::uint32_t status = 0;
     // The results of these steps are not examined: a failed link shows at the reset step.

@@ -43,8 +43,21 @@ inline constexpr std::uint32_t kProbeReadTimeoutMs = 100;
 AdapterLink& TheAdapterLink();
 
 // When set, every debug-channel write and execute flushes the link after itself.
-// 0 at process start; a successful attach sets it.
+// 0 at process start; a successful attach sets it. Everything above the link changes it
+// only through AutoFlushScope.
 extern int autoFlush;
+
+// Gives autoFlush a value for the life of the scope and restores the one it had.
+class AutoFlushScope {
+public:
+    explicit AutoFlushScope(int value) : saved_(autoFlush) { autoFlush = value; }
+    ~AutoFlushScope() { autoFlush = saved_; }
+    AutoFlushScope(const AutoFlushScope&) = delete;
+    AutoFlushScope& operator=(const AutoFlushScope&) = delete;
+
+private:
+    int saved_;
+};
 
 // Finds the adapter among the listed devices, sets the driver up, probes the adapter
 // (with one recovery pulse and a second probe if it stays silent) and sends the line-idle

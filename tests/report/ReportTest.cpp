@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "report/MessageKeys.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -42,14 +43,15 @@ struct Row {
 };
 
 TEST_F(ReportTest, EveryKeyShowsItsTextCaptionAndStopIconAndSetsItsCode) {
+    // The named keys that the tool reports by, each a row of the table.
     const Row rows[] = {
-        {"ErrEICEcom", "EICE communication error", "EICE error", 1},
-        {"ErrUplBoot", "Error uploading bootloader", "EICE error", 1},
-        {"ErrMassErase", "Mass erase error", "Programming error", 1},
-        {"ErrPageProgram", "Page programming error", "Programming error", 1},
-        {"ErrBootFile", "Cannot read bootloader image", "File error", 2},
-        {"ErrFlashFile", "Cannot read flash image", "File error", 2},
-        {"ErrDravin", "Dravin not found!", "Generic error", 2},
+        {msg::ErrEICEcom, "EICE communication error", "EICE error", 1},
+        {msg::ErrUplBoot, "Error uploading bootloader", "EICE error", 1},
+        {msg::ErrMassErase, "Mass erase error", "Programming error", 1},
+        {msg::ErrPageProgram, "Page programming error", "Programming error", 1},
+        {msg::ErrBootFile, "Cannot read bootloader image", "File error", 2},
+        {msg::ErrFlashFile, "Cannot read flash image", "File error", 2},
+        {msg::ErrDravin, "Dravin not found!", "Generic error", 2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.key);

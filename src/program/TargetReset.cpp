@@ -1,4 +1,4 @@
-#include "app/TargetReset.h"
+#include "program/TargetReset.h"
 
 #include "eice/Eice.h"
 

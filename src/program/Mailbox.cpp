@@ -1,4 +1,6 @@
-#include "app/Mailbox.h"
+#include "program/Mailbox.h"
+
+#include <algorithm>
 
 #include "eice/Eice.h"
 
@@ -19,29 +21,26 @@ int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t p
     return 0;
 }
 
-std::vector<int> NonBlankPages(const std::uint16_t* image) {
+std::vector<int> NonBlankPages(FlashImage image) {
     std::vector<int> pages;
     for (int page = 0; page < kFlashPages; ++page) {
-        const std::uint16_t* words = image + page * kPageWords;
-        for (int j = 0; j < kPageWords; ++j) {
-            if (words[j] != 0xFFFF) {
-                pages.push_back(page);
-                break;
-            }
+        const auto words = image.subspan(static_cast<std::size_t>(page * kPageWords), kPageWords);
+        if (std::ranges::any_of(words, [](std::uint16_t word) { return word != 0xFFFF; })) {
+            pages.push_back(page);
         }
     }
     return pages;
 }
 
-int SendPage(const std::uint16_t* image, int page) {
-    const std::uint16_t* words = image + page * kPageWords;
+int SendPage(FlashImage image, int page) {
+    const auto words = image.subspan(static_cast<std::size_t>(page * kPageWords), kPageWords);
     if (EiceWrite(CmdDataWord | kMailboxPageAddress, static_cast<std::uint32_t>(page)) != 0 ||
         EiceWrite(CmdDataWord | kMailboxBufferAddress, words[0]) != 0) {
         return 1;
     }
     // Words 1..254 go in pairs: the lower page index in the high half, to the addressed
     // data word; the next word in the low half, to the data word after it.
-    for (int j = 1; j <= 253; j += 2) {
+    for (std::size_t j = 1; j <= 253; j += 2) {
         const std::uint32_t pair = (std::uint32_t{words[j]} << 16) | words[j + 1];
         if (EiceWrite(CmdDataPair | (kMailboxBufferAddress + static_cast<std::uint32_t>(j)),
                       pair) != 0) {

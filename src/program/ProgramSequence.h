@@ -1,0 +1,56 @@
+#pragma once
+// The programming sequence over the debug channel, one step at a time: the debug port's
+// set-up, bootloader preparation and upload, erase and page programming, and the restart.
+// A step returns the message key of its failure, or nullptr when it succeeded; the caller
+// reports it and detaches. Nothing here knows of a window: stages and progress go to an
+// observer. Every step needs an attached adapter.
+
+#include <cstdint>
+#include <span>
+
+#include "program/Mailbox.h"
+
+namespace tarnel {
+
+// The message key (a row of reportList) of a failed step; nullptr when it succeeded.
+using StepFailure = const char*;
+
+enum class ProgramStage { PreparingBootloader, Erasing, Flashing };
+
+class ProgramObserver {
+public:
+    virtual ~ProgramObserver() = default;
+    virtual void StageBegins(ProgramStage stage) = 0;
+    // The stage's progress runs from 0 to `maximum` (never below 0).
+    virtual void ProgressRange(int maximum) = 0;
+    virtual void ProgressAt(int position) = 0;
+};
+
+struct RegisterLoad {
+    std::uint16_t address;
+    std::uint16_t value;
+};
+
+// The registers that the bootloader expects, loaded in this order after the reset.
+inline constexpr RegisterLoad kBootloaderRegisters[] = {
+    {0xFF72, 55}, {0xFF44, 256}, {0xFF47, 0}, {0xFF48, 0}, {0xFF49, 7},
+    {0xFF53, 0},  {0xFF54, 4},   {0xFF55, 3}, {0xFF43, 2},
+};
+
+// Writes the debug port's set-up word. A port that was not set up takes no command.
+StepFailure SetUpDebugPort();
+
+// Stops and resets the target, loads kBootloaderRegisters, writes `bootloader` (1 to
+// kBootloaderWords words) into program memory from address 0 and queues the run command,
+// which leaves with the first mailbox poll.
+StepFailure PrepareBootloader(std::span<const std::uint16_t> bootloader, ProgramObserver& observer);
+
+// Has the bootloader erase the flash, then programs every page of `image` that holds a
+// word other than 0xFFFF, each acknowledged before the next is sent.
+StepFailure ProgramFlash(FlashImage image, ProgramObserver& observer);
+
+// Leaves the bootloader: halt, reset pulse, reset, and start the programmed code. Its
+// results are not examined: the flash already holds the image.
+void RestartTarget();
+
+}  // namespace tarnel
