@@ -116,9 +116,13 @@ private:
     // Ends a Program request under -c/-cc, or after a failure when running headless.
     void CloseStep();
     void DetachAfterFailedProgram();
-    // Carries out one Program request; true when it ends at the close step, false after
-    // a failed upload or programming step (the tool then stays open).
-    bool RunProgramRequest();
+    struct ProgramOutcome {
+        // The request ends at the close step: false after a failed upload or programming
+        // step (the tool then stays open).
+        bool closeStep;
+        bool succeeded;  // the flash holds the image
+    };
+    ProgramOutcome RunProgramRequest();
 
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;

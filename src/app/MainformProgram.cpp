@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
 #include "program/ProgramSequence.h"
+#include "report/EventLog.h"
 #include "report/MessageKeys.h"
 #include "report/Report.h"
 #include "scan/ImageReader.h"
@@ -105,10 +106,13 @@ void TFmainform::CloseStep() {
 void TFmainform::ACprogramExecute(QObject*) {
     // One request at a time: while it pumps messages, device actions are held off.
     programBusy_ = true;
-    const bool closeStep = RunProgramRequest();
+    const auto start = ClockNow();
+    const ProgramOutcome outcome = RunProgramRequest();
+    const std::chrono::duration<double> elapsed = ClockNow() - start;
     programBusy_ = false;
+    LogProgramEnd(outcome.succeeded, elapsed.count(), exitCode);
 
-    if (closeStep) {
+    if (outcome.closeStep) {
         CloseStep();
     } else if (closeAfterProgram_ != 0 && ChoseOffscreenPlatform()) {
         // Nobody can see or close a window on the offscreen platform: end the run with
@@ -121,40 +125,45 @@ void TFmainform::ACprogramExecute(QObject*) {
     }
 }
 
-bool TFmainform::RunProgramRequest() {
+TFmainform::ProgramOutcome TFmainform::RunProgramRequest() {
     Progress->setValue(0);
 
+    // Both files are read before anything is reported, so that the log's start line can
+    // name the pages; their failures are reported in the same order as ever.
     std::vector<std::uint16_t> bootloader(kBootloaderWords, 0x0000);
     const std::string bootPath = DirectoryOf(ExecutablePath()) + "flash.ram";
     const int bootHighest = ReadWordImage(bootPath, bootloader.data(), kBootloaderWords);
+    std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
+    const std::string flashPath = Efilename->text().toLocal8Bit().toStdString();
+    const bool flashRead = ReadWordImage(flashPath, flash.data(), kFlashWords) >= 0;
+    const FlashImage image(flash.data(), kFlashWords);
+    LogProgramStart(flashPath, flashRead ? static_cast<int>(NonBlankPages(image).size()) : -1);
+
     // An image that does not fit the bootloader buffer would upload a cut program.
     if (bootHighest < 0 || bootHighest >= static_cast<int>(kBootloaderWords)) {
         ReportError(msg::ErrBootFile);
-        return true;
+        return {.closeStep = true, .succeeded = false};
     }
     bootloader.resize(static_cast<std::size_t>(bootHighest) + 1);
-
-    std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
-    const std::string flashPath = Efilename->text().toLocal8Bit().toStdString();
-    if (ReadWordImage(flashPath, flash.data(), kFlashWords) < 0) {
+    if (!flashRead) {
         ReportError(msg::ErrFlashFile);
-        return true;
+        return {.closeStep = true, .succeeded = false};
     }
 
     const bool attachedByUser = ACattach->isChecked();
     if (!attachedByUser && AttachAdapter() != 0) {
         ReportError(msg::ErrDravin);
-        return true;
+        return {.closeStep = true, .succeeded = false};
     }
 
     if (!Succeeded(SetUpDebugPort())) {
         DetachAfterFailedProgram();
-        return false;
+        return {.closeStep = false, .succeeded = false};
     }
     const auto start = ClockNow();
-    if (!BootloaderPrepare(bootloader) || !FlashDevice(FlashImage(flash.data(), kFlashWords))) {
+    if (!BootloaderPrepare(bootloader) || !FlashDevice(image)) {
         DetachAfterFailedProgram();
-        return false;
+        return {.closeStep = false, .succeeded = false};
     }
     RestartTarget();
 
@@ -164,7 +173,7 @@ bool TFmainform::RunProgramRequest() {
     if (!attachedByUser) {
         DetachAdapter();
     }
-    return true;
+    return {.closeStep = true, .succeeded = true};
 }
 
 }  // namespace tarnel

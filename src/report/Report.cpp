@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "report/EventLog.h"
+
 namespace tarnel {
 
 int exitCode = 0;
@@ -31,6 +33,7 @@ int ReportError(const char* key) {
     if (row->key == nullptr) {
         return -1;
     }
+    LogReportedMessage(*row);
     int result = -1;
     if (quietMode == 0 && Service()) {
         result = Service()(row->text, row->caption, row->flags);

@@ -1,0 +1,101 @@
+#include "report/EventLog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace tarnel {
+namespace {
+
+constexpr char kLogVariable[] = "TARNEL_LOG";
+
+std::string TimeStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis.count()));
+    return text;
+}
+
+// Appends `line` to the log in one write; a log that cannot be opened or written is
+// passed over: logging never changes the outcome of a run.
+void Append(const std::string& line) {
+    const char* target = std::getenv(kLogVariable);
+    if (target == nullptr || *target == '\0') {
+        return;
+    }
+    const bool toStandardError = std::string_view(target) == "-";
+    const int fd = toStandardError
+                       ? STDERR_FILENO
+                       : ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return;
+    }
+    [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+    if (!toStandardError) {
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::string QuoteLogText(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += '"';
+    return quoted;
+}
+
+std::string FormatLogLine(std::string_view event, std::string_view fields) {
+    std::string line = TimeStamp();
+    line += " pid=" + std::to_string(::getpid()) + " ";
+    line += event;
+    if (!fields.empty()) {
+        line += ' ';
+        line += fields;
+    }
+    line += '\n';
+    return line;
+}
+
+void LogProgramStart(std::string_view image, int pages) {
+    Append(FormatLogLine("start", "image=" + QuoteLogText(image) +
+                                      " pages=" + (pages < 0 ? "-" : std::to_string(pages))));
+}
+
+void LogReportedMessage(const ReportEntry& entry) {
+    Append(FormatLogLine("message", std::string("key=") + entry.key +
+                                        " text=" + QuoteLogText(entry.text) +
+                                        " caption=" + QuoteLogText(entry.caption) +
+                                        " exit=" + std::to_string(entry.code)));
+}
+
+void LogProgramEnd(bool succeeded, double seconds, int exitCode) {
+    char fields[96];
+    std::snprintf(fields, sizeof fields, "outcome=%s seconds=%.3f exit=%d",
+                  succeeded ? "success" : "failure", seconds, exitCode);
+    Append(FormatLogLine("end", fields));
+}
+
+}  // namespace tarnel

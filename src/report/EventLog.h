@@ -1,0 +1,38 @@
+#pragma once
+// The event log a script can read: when TARNEL_LOG names a file ("-" for standard error),
+// every event appends one line to it; when it is unset or empty, nothing is written.
+//
+// A line is a UTC time stamp (ISO 8601, milliseconds), the process ID, the event's name
+// and its fields as key=value, strings in double quotes with \" \\ and \xHH escapes:
+//   2026-12-08T09:14:03.512Z pid=4242 start image="board.rom" pages=3
+//   2026-12-08T09:14:03.907Z pid=4242 message key=ErrPageProgram text="Page programming error"
+//   caption="Programming error" exit=1 2026-12-08T09:14:03.909Z pid=4242 end outcome=failure
+//   seconds=0.397 exit=1
+// Each line is written with a single append, so processes may share one log.
+
+#include <string>
+#include <string_view>
+
+#include "report/Reportlst.h"
+
+namespace tarnel {
+
+// The start of a Program request: the image's path and the number of its non-blank
+// pages, or -1 when the image could not be read (written as pages=-).
+void LogProgramStart(std::string_view image, int pages);
+
+// A message reported through ReportError.
+void LogReportedMessage(const ReportEntry& entry);
+
+// The end of a Program request: whether it programmed the image, its seconds, and the
+// exit code the process would end with.
+void LogProgramEnd(bool succeeded, double seconds, int exitCode);
+
+// The text of one log line for `event` and `fields`, time stamp and process ID included,
+// with its line end. Exposed for the tests.
+std::string FormatLogLine(std::string_view event, std::string_view fields);
+
+// `text` in double quotes, with ", \ and bytes below 0x20 or of 0x7F escaped.
+std::string QuoteLogText(std::string_view text);
+
+}  // namespace tarnel

@@ -1,0 +1,58 @@
+// The event log as a script reads it: one line per event, appended, with escaped texts.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "report/EventLog.h"
+#include "report/MessageKeys.h"
+#include "report/Report.h"
+
+namespace tarnel {
+namespace {
+
+TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
+    const std::filesystem::path log =
+        std::filesystem::temp_directory_path() / ("tarnel-log-" + std::to_string(::getpid()));
+    std::filesystem::remove(log);
+    quietMode = 1;
+
+    ::unsetenv("TARNEL_LOG");
+    ReportError(msg::ErrDravin);
+    EXPECT_FALSE(std::filesystem::exists(log));
+
+    ::setenv("TARNEL_LOG", log.c_str(), 1);
+    LogProgramStart("a \"b\"\\c\nd.rom", 3);
+    ReportError(msg::ErrPageProgram);
+    LogProgramEnd(false, 0.25, exitCode);
+    LogProgramStart("x.rom", -1);
+    ::unsetenv("TARNEL_LOG");
+    quietMode = 0;
+    exitCode = 0;
+
+    std::vector<std::string> lines;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    std::filesystem::remove(log);
+    const std::string stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z pid=\d+ )";
+    const std::vector<std::string> expected = {
+        R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3$)",
+        R"(message key=ErrPageProgram text="Page programming error" caption="Programming error" exit=1$)",
+        R"(end outcome=failure seconds=0\.250 exit=1$)",
+        R"(start image="x\.rom" pages=-$)",
+    };
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_search(lines[i], std::regex(stamp + expected[i]))) << lines[i];
+    }
+}
+
+}  // namespace
+}  // namespace tarnel
