@@ -90,7 +90,7 @@ public:
             listContext_ = nullptr;
             return FT_OTHER_ERROR;
         }
-        const usb::VendorDeviceList list(listContext_);
+        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
         if (!list.ok()) {
             return FT_IO_ERROR;
         }
@@ -113,7 +113,7 @@ public:
         // Detach the kernel's serial driver on open and re-attach it on close.
         ftdi->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
         // The device must come from the libusb context that will own the handle.
-        const usb::VendorDeviceList list(ftdi->usb_ctx);
+        const usb::VendorDeviceList list(ftdi->usb_ctx, usb::SelectedAdapter());
         if (!list.ok()) {
             return FT_IO_ERROR;
         }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <fstream>
 
 namespace tarnel::usb {
 namespace {
@@ -39,21 +41,33 @@ Location LocationOf(libusb_device* device) {
 
 }  // namespace
 
-VendorDeviceList::VendorDeviceList(libusb_context* context) {
+VendorDeviceList::VendorDeviceList(libusb_context* context, std::string_view adapter) {
     libusb_device** all = nullptr;
     const ssize_t count = libusb_get_device_list(context, &all);
     if (count < 0) {
         return;
     }
     for (ssize_t i = 0; i < count; ++i) {
-        libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(all[i], &descriptor) == 0 &&
-            descriptor.idVendor == kVendorId) {
-            devices_.push_back(libusb_ref_device(all[i]));
+        const std::uint32_t id = DeviceId(all[i]);
+        if (id >> 16 != kVendorId) {
+            continue;
         }
+        const bool isAdapter = (id & 0xFFFFu) == kAdapterProductId;
+        if (!adapter.empty() &&
+            !(isAdapter && (PortPath(all[i]) == adapter || SerialNumber(all[i]) == adapter))) {
+            continue;
+        }
+        devices_.push_back(libusb_ref_device(all[i]));
     }
     libusb_free_device_list(all, 1);
+    // Adapters first, so that another device of the vendor (a USB serial cable) listed
+    // before an adapter does not hide it.
     std::stable_sort(devices_.begin(), devices_.end(), [](libusb_device* a, libusb_device* b) {
+        const bool aAdapter = (DeviceId(a) & 0xFFFFu) == kAdapterProductId;
+        const bool bAdapter = (DeviceId(b) & 0xFFFFu) == kAdapterProductId;
+        if (aAdapter != bAdapter) {
+            return aAdapter;
+        }
         return LocationOf(a) < LocationOf(b);
     });
     ok_ = true;
@@ -71,6 +85,41 @@ std::uint32_t DeviceId(libusb_device* device) {
         return 0;
     }
     return std::uint32_t{descriptor.idVendor} << 16 | descriptor.idProduct;
+}
+
+std::string PortPath(libusb_device* device) {
+    const Location location = LocationOf(device);
+    std::string path = std::to_string(location.bus) + "-";
+    for (int i = 0; i < location.depth; ++i) {
+        path += (i == 0 ? "" : ".") + std::to_string(location.ports[static_cast<std::size_t>(i)]);
+    }
+    return path;
+}
+
+std::string SerialNumber(libusb_device* device) {
+    std::string serial;
+    if (std::ifstream file("/sys/bus/usb/devices/" + PortPath(device) + "/serial");
+        std::getline(file, serial)) {
+        return serial;
+    }
+    libusb_device_descriptor descriptor{};
+    libusb_device_handle* handle = nullptr;
+    if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
+        descriptor.iSerialNumber == 0 || libusb_open(device, &handle) != 0) {
+        return {};
+    }
+    unsigned char text[128] = {};
+    const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text,
+                                                          static_cast<int>(sizeof text));
+    libusb_close(handle);
+    return length > 0 ? std::string(reinterpret_cast<const char*>(text),
+                                    static_cast<std::size_t>(length))
+                      : std::string();
+}
+
+std::string SelectedAdapter() {
+    const char* value = std::getenv(kAdapterVariable);
+    return value != nullptr ? value : "";
 }
 
 }  // namespace tarnel::usb

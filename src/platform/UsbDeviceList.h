@@ -1,7 +1,11 @@
 #pragma once
-// Enumerating the devices of the USB driver's vendor through libusb, in a stable order.
+// Enumerating the devices of the USB driver's vendor through libusb, in a stable order:
+// the programming adapters first, then any other device of the vendor, each group by bus
+// number and port path. An adapter can be chosen by serial number or port path.
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 struct libusb_context;
@@ -10,13 +14,20 @@ struct libusb_device;
 namespace tarnel::usb {
 
 inline constexpr std::uint16_t kVendorId = 0x0403;
+inline constexpr std::uint16_t kAdapterProductId = 0xF1A0;
+// The environment variable that chooses one adapter by serial number or port path.
+inline constexpr char kAdapterVariable[] = "TARNEL_ADAPTER";
 
-// The devices with kVendorId, ordered by bus number and port path. Each device carries a
-// reference that the list owns; it is dropped when the list is destroyed.
+// The value of TARNEL_ADAPTER; empty when it is unset: any adapter will do.
+std::string SelectedAdapter();
+
+// The devices with kVendorId, adapters first. With a non-empty `adapter`, only the adapter
+// whose serial number or port path equals it. Each device carries a reference that the
+// list owns; it is dropped when the list is destroyed.
 class VendorDeviceList {
 public:
     // An empty list when enumeration fails; ok() tells the two apart.
-    explicit VendorDeviceList(libusb_context* context);
+    explicit VendorDeviceList(libusb_context* context, std::string_view adapter = {});
     ~VendorDeviceList();
     VendorDeviceList(const VendorDeviceList&) = delete;
     VendorDeviceList& operator=(const VendorDeviceList&) = delete;
@@ -31,5 +42,13 @@ private:
 
 // vendor ID << 16 | product ID, or 0 when the descriptor cannot be read.
 std::uint32_t DeviceId(libusb_device* device);
+
+// The port path as sysfs and `lsusb -t` show it: the bus number, a dash, and the port
+// numbers from the root hub joined by dots, such as "1-4.2".
+std::string PortPath(libusb_device* device);
+
+// The serial number from sysfs, which needs no access to the device, or else from its
+// string descriptor; empty when neither can be read.
+std::string SerialNumber(libusb_device* device);
 
 }  // namespace tarnel::usb

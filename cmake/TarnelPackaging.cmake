@@ -1,0 +1,91 @@
+# Installation and the Debian packages that cpack builds from it:
+#   tarnel      the tool for real adapters, tarnel-adapters, the desktop entry, metainfo,
+#               icon, manual pages and udev rule;
+#   tarnel-sim  the simulated tool with its stand-in bootloader.
+# Each executable lives in a private directory of its own, because it reads flash.ram from
+# the directory it runs from; a link on the path points at it. The two packages never
+# share that directory, so the stand-in bootloader can never be uploaded by the real tool.
+
+set(TARNEL_PKG_DIR ${CMAKE_BINARY_DIR}/package-files)
+file(MAKE_DIRECTORY ${TARNEL_PKG_DIR})
+
+# Links on the path, made in the build tree and installed as links.
+function(tarnel_path_link name target)
+    file(CREATE_LINK ${target} ${TARNEL_PKG_DIR}/${name} SYMBOLIC)
+endfunction()
+tarnel_path_link(tarnel ../lib/tarnel/tarnel)
+tarnel_path_link(tarnel-sim ../lib/tarnel-sim/tarnel-sim)
+
+# Manual pages and the changelog, compressed as Debian keeps them.
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+set(TARNEL_COMPRESSED)
+foreach(source packaging/tarnel.1 packaging/tarnel-adapters.1 packaging/tarnel-sim.1
+               packaging/changelog)
+    get_filename_component(name ${source} NAME)
+    set(output ${TARNEL_PKG_DIR}/${name}.gz)
+    add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${PROJECT_SOURCE_DIR}/${source} > ${output}
+        DEPENDS ${PROJECT_SOURCE_DIR}/${source}
+        COMMENT "Compressing ${name}")
+    list(APPEND TARNEL_COMPRESSED ${output})
+endforeach()
+add_custom_target(tarnel_package_files ALL DEPENDS ${TARNEL_COMPRESSED})
+
+set(TARNEL_APP_ID example.tarnel.Tarnel)
+
+install(TARGETS tarnel RUNTIME DESTINATION lib/tarnel COMPONENT tarnel)
+install(FILES ${TARNEL_PKG_DIR}/tarnel DESTINATION bin COMPONENT tarnel)
+install(TARGETS tarnel-adapters RUNTIME DESTINATION bin COMPONENT tarnel)
+install(FILES packaging/70-tarnel.rules DESTINATION lib/udev/rules.d COMPONENT tarnel)
+install(FILES packaging/${TARNEL_APP_ID}.desktop DESTINATION share/applications
+        COMPONENT tarnel)
+install(FILES packaging/${TARNEL_APP_ID}.metainfo.xml DESTINATION share/metainfo
+        COMPONENT tarnel)
+install(FILES src/app/art/appicon.xpm DESTINATION share/pixmaps RENAME tarnel.xpm
+        COMPONENT tarnel)
+install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz ${TARNEL_PKG_DIR}/tarnel-adapters.1.gz
+        DESTINATION share/man/man1 COMPONENT tarnel)
+install(FILES packaging/copyright DESTINATION share/doc/tarnel COMPONENT tarnel)
+install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel
+        RENAME changelog.gz COMPONENT tarnel)
+
+if(TARGET tarnel-sim)
+    install(TARGETS tarnel-sim RUNTIME DESTINATION lib/tarnel-sim COMPONENT sim)
+    install(FILES src/sim/flash.ram DESTINATION lib/tarnel-sim COMPONENT sim)
+    install(FILES ${TARNEL_PKG_DIR}/tarnel-sim DESTINATION bin COMPONENT sim)
+    install(FILES ${TARNEL_PKG_DIR}/tarnel-sim.1.gz DESTINATION share/man/man1 COMPONENT sim)
+    install(FILES packaging/copyright DESTINATION share/doc/tarnel-sim COMPONENT sim)
+    install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel-sim
+            RENAME changelog.gz COMPONENT sim)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_NAME tarnel)
+set(CPACK_PACKAGE_VENDOR "The Tarnel developers")
+set(CPACK_PACKAGE_CONTACT "The Tarnel developers <developers@tarnel.example>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tarnel sim)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tarnel.example/")
+# The first line of each description is the package's synopsis.
+set(CPACK_DEBIAN_TARNEL_PACKAGE_NAME tarnel)
+set(CPACK_DEBIAN_TARNEL_DESCRIPTION
+    "flash programmer for 16-bit microcontrollers\n\
+Tarnel writes a program image into the flash of a 16-bit microcontroller\n\
+through the Dravin USB programming adapter, and lets you attach to the\n\
+target and run, stop or reset it, from its window or from a script.")
+set(CPACK_DEBIAN_SIM_PACKAGE_NAME tarnel-sim)
+set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_SIM_DESCRIPTION
+    "Tarnel on a simulated adapter and target\n\
+tarnel-sim is the Tarnel flash programmer built on a simulated programming\n\
+adapter and target, with a stand-in bootloader, for trying the tool and\n\
+testing scripts without hardware.")
+include(CPack)
