@@ -7,12 +7,12 @@
 
 namespace tarnel {
 
+using detail::kPurgeBoth;
 using detail::Record;
 
 namespace {
 
 constexpr unsigned char kLatencyMs = 1;
-constexpr std::uint32_t kPurgeBoth = FT_PURGE_RX | FT_PURGE_TX;
 
 // Opens the first device that opens among those listed and keeps it only if it is the
 // adapter. Devices that cannot be opened are passed over; the search stops at the first

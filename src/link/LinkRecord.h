@@ -1,5 +1,6 @@
 #pragma once
-// Internal to the link: recording a driver call's status in the link record.
+// Internal to the link: recording a driver call's status in the link record, and what the
+// link's files share.
 
 #include "link/AdapterLink.h"
 
@@ -14,5 +15,8 @@ inline FT_STATUS Record(FT_STATUS status) {
 inline bool LinkHasFailed() {
     return TheAdapterLink().lastStatus != FT_OK;
 }
+
+// Both of the driver's queues, receive and transmit.
+inline constexpr std::uint32_t kPurgeBoth = FT_PURGE_RX | FT_PURGE_TX;
 
 }  // namespace tarnel::detail

@@ -7,13 +7,13 @@
 namespace tarnel {
 
 using detail::LinkHasFailed;
+using detail::kPurgeBoth;
 using detail::Record;
 
 namespace {
 constexpr unsigned char kPulseMask = 0x80;  // only data line D7 is an output
 constexpr unsigned char kModeBitBang = 1;
 constexpr unsigned char kModeNormal = 0;
-constexpr std::uint32_t kPurgeBoth = FT_PURGE_RX | FT_PURGE_TX;
 }  // namespace
 
 LinkStatus RecoverAdapter() {
