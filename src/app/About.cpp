@@ -100,7 +100,6 @@ TFabout::TFabout(QWidget* owner, const QString& executablePath)
     Image = new QLabel(Panel);
     Image->setGeometry(2, 2, 221, 117);
     Image->setAlignment(Qt::AlignCenter);
-    Image->setPixmap(AboutPicture());
     Image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image->setCursor(Qt::PointingHandCursor);
 
@@ -145,6 +144,10 @@ void TFabout::FormCreate(QObject*) {
 }
 
 void TFabout::showEvent(QShowEvent* event) {
+    // The picture is read when first needed: most runs never open this window.
+    if (Image->pixmap().isNull()) {
+        Image->setPixmap(AboutPicture());
+    }
     // Centred on the screen at every show, title bar and border included. They are known
     // once the window has been on screen; before that the main window's serve as estimate,
     // and Qt, not knowing them either, places the client area instead of the frame.

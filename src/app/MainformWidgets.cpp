@@ -16,18 +16,47 @@ void EtchedTopLine::paintEvent(QPaintEvent*) {
     painter.drawLine(0, 1, width() - 1, 1);
 }
 
-void StepProgressBar::paintEvent(QPaintEvent* event) {
-    if (minimum() != maximum()) {
-        QProgressBar::paintEvent(event);
-        return;
-    }
+StepProgressBar::StepProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QPixmap StepProgressBar::DrawBar(int progress) const {
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(palette().color(backgroundRole()));
     QStyleOptionProgressBar option;
     initStyleOption(&option);
+    option.rect = rect();
     option.minimum = 0;
     option.maximum = 1;
-    option.progress = 1;
-    QStylePainter painter(this);
-    painter.drawControl(QStyle::CE_ProgressBar, option);
+    option.progress = progress;
+    QPainter painter(&picture);
+    style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, this);
+    return picture;
+}
+
+void StepProgressBar::paintEvent(QPaintEvent*) {
+    const qint64 lookKey =
+        palette().cacheKey() ^ (qint64(isEnabled()) << 62) ^ reinterpret_cast<qintptr>(style());
+    if (empty_.deviceIndependentSize() != QSizeF(size()) ||
+        empty_.devicePixelRatio() != devicePixelRatioF() || lookKey != lookKey_) {
+        empty_ = DrawBar(0);
+        full_ = DrawBar(1);
+        lookKey_ = lookKey;
+    }
+    // A single position (minimum == maximum) shows as complete.
+    const qint64 span = qint64(maximum()) - minimum();
+    const double done = span <= 0 ? 1.0 : double(qint64(value()) - minimum()) / double(span);
+    const int filled = qBound(0, qRound(done * width()), width());
+
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, empty_);
+    if (filled > 0) {
+        const qreal ratio = full_.devicePixelRatio();
+        painter.drawPixmap(QRectF(0, 0, filled, height()), full_,
+                           QRectF(0, 0, filled * ratio, height() * ratio));
+    }
 }
 
 void FileNameEdit::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -22,12 +23,24 @@ protected:
 
 // A progress bar whose range may shrink to a single position (maximum 0, one page to
 // program): it then shows as complete, where a plain bar would show a busy animation.
+// Programming moves it dozens of times, each a synchronous repaint, and the style's
+// drawing of a bar is costly; so the empty and the full bar are drawn by the style once
+// per size and look, and each repaint shows the full one up to the position over the
+// empty one. The pictures carry the flat background of the window behind the bar, so a
+// repaint need not paint the window first.
 class StepProgressBar : public QProgressBar {
 public:
-    using QProgressBar::QProgressBar;
+    explicit StepProgressBar(QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap DrawBar(int progress) const;
+
+    QPixmap empty_;
+    QPixmap full_;
+    qint64 lookKey_ = 0;  // palette, enabled state and style the pictures were drawn with
 };
 
 // The file box. A key pressed with Alt is a command, never text: it goes on to the window

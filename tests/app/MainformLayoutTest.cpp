@@ -224,6 +224,28 @@ TEST_F(MainformLayout, StatusBarHasOnePanelSpanningIt) {
     EXPECT_GE(panels[0]->width(), window.StatusBar->width() - 12);
 }
 
+TEST_F(MainformLayout, ProgressFillsToItsPositionAndShowsASinglePositionAsComplete) {
+    window.show();
+    QProgressBar* bar = window.Progress;
+    const auto shown = [bar](int maximum, int value) {
+        bar->setRange(0, maximum);
+        bar->setValue(value);
+        return bar->grab().toImage();
+    };
+    const QImage empty = shown(9, 0);
+    const QImage full = shown(9, 9);
+    const QImage half = shown(8, 4);
+    ASSERT_NE(empty, full);
+    const int y = bar->height() / 2;
+    for (int x : {bar->width() / 4, bar->width() / 2 - 3}) {
+        EXPECT_EQ(half.pixel(x, y), full.pixel(x, y)) << x;
+    }
+    for (int x : {bar->width() / 2 + 3, bar->width() * 3 / 4}) {
+        EXPECT_EQ(half.pixel(x, y), empty.pixel(x, y)) << x;
+    }
+    EXPECT_EQ(shown(0, 0), full);
+}
+
 TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
     window.show();
     window.activateWindow();
