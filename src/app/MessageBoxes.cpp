@@ -11,8 +11,8 @@
 namespace tarnel {
 namespace {
 
-// Room that the window manager takes from a title bar for the window icon and the close
-// box, and the margin around the title, in pixels at 96 dots per inch.
+// Room that the window manager takes from a title bar for the window icon and its
+// buttons, and the margin around the title, in pixels at 96 dots per inch.
 constexpr int kTitleBarRoom = 96;
 
 // A box only as wide as its text would cut a longer title ("Programming error"): make it
