@@ -42,8 +42,10 @@ install(FILES packaging/${TARNEL_APP_ID}.desktop DESTINATION share/applications
         COMPONENT tarnel)
 install(FILES packaging/${TARNEL_APP_ID}.metainfo.xml DESTINATION share/metainfo
         COMPONENT tarnel)
-install(FILES src/app/art/appicon.xpm DESTINATION share/pixmaps RENAME tarnel.xpm
-        COMPONENT tarnel)
+foreach(size ${TARNEL_ICON_SIZES})
+    install(FILES ${TARNEL_PKG_DIR}/icons/${size}/tarnel.png
+            DESTINATION share/icons/hicolor/${size}x${size}/apps COMPONENT tarnel)
+endforeach()
 install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz ${TARNEL_PKG_DIR}/tarnel-adapters.1.gz
         DESTINATION share/man/man1 COMPONENT tarnel)
 install(FILES packaging/copyright DESTINATION share/doc/tarnel COMPONENT tarnel)

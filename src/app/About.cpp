@@ -3,10 +3,14 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
+#include <QWindow>
+#include <algorithm>
 
 #include "app/ImageList.h"
 #include "platform/VersionRecord.h"
@@ -40,12 +44,22 @@ QLabel* MakeLink(QWidget* parent, int left, int top, const QString& text) {
     QFont font = link->font();
     font.setUnderline(true);
     link->setFont(font);
+    // Drawn in the link colour: a label's text colour otherwise follows the window's
+    // tooltip background, and would be the tooltip text colour.
     QPalette palette = link->palette();
-    palette.setColor(QPalette::WindowText, Qt::blue);
+    palette.setColor(QPalette::Link, Qt::blue);
     link->setPalette(palette);
+    link->setForegroundRole(QPalette::Link);
     link->setCursor(Qt::PointingHandCursor);
     link->adjustSize();
     return link;
+}
+
+// The window manager's title bar and border around a window; none while it has not been
+// on screen.
+QMargins FrameMargins(const QWidget* window) {
+    const QWindow* handle = window->windowHandle();
+    return handle != nullptr ? handle->frameMargins() : QMargins();
 }
 
 QString HostOf(const char* address) {
@@ -61,7 +75,8 @@ UrlOpener SetUrlOpener(UrlOpener opener) {
 }
 
 TFabout::TFabout(QWidget* owner, const QString& executablePath)
-    : QDialog(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(owner,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       executablePath_(executablePath) {
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
@@ -80,23 +95,26 @@ TFabout::TFabout(QWidget* owner, const QString& executablePath)
     QPalette white = Panel->palette();
     white.setColor(QPalette::Window, Qt::white);
     Panel->setPalette(white);
+    Panel->setBackgroundRole(QPalette::Window);  // not the window's tooltip colour
 
     Image = new QLabel(Panel);
     Image->setGeometry(2, 2, 221, 117);
     Image->setAlignment(Qt::AlignCenter);
-    Image->setPixmap(AboutPicture());
     Image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image->setCursor(Qt::PointingHandCursor);
 
     Llink = MakeLink(this, 40, 136, HostOf(kFirstWebAddress));
-    Llink2 = MakeLink(this, 112, 136, HostOf(kSecondWebAddress));
+    // A wide font must not let the first link run under the second, where a click on its
+    // end would open the wrong address.
+    Llink2 = MakeLink(this, std::max(112, Llink->geometry().right() + 9), 136,
+                      HostOf(kSecondWebAddress));
 
     Bok = new QPushButton(QStringLiteral("OK"), this);
     Bok->setGeometry(160, 168, 75, 25);
     Bok->setDefault(true);
     connect(Bok, &QPushButton::clicked, this, &QDialog::accept);
 
-    Labout = MakeLabel(this, 16, 176, QStringLiteral("Made by the Tarnel developers."));
+    Labout = MakeLabel(this, 16, 176, QStringLiteral("\u00A9 Tarnel developers"));
     Lversion = MakeLabel(this, 16, 200, QString());
     Lcompiletime = MakeLabel(this, 16, 224, QStringLiteral("compile time: "));
 
@@ -123,6 +141,41 @@ void TFabout::FormCreate(QObject*) {
     Lversion->adjustSize();
     Lcompiletime->setText(Lcompiletime->text() + QStringLiteral(__DATE__ ", " __TIME__));
     Lcompiletime->adjustSize();
+}
+
+void TFabout::showEvent(QShowEvent* event) {
+    // The picture is read when first needed: most runs never open this window.
+    if (Image->pixmap().isNull()) {
+        Image->setPixmap(AboutPicture());
+    }
+    // Centred on the screen at every show, title bar and border included. They are known
+    // once the window has been on screen; before that the main window's serve as estimate,
+    // and Qt, not knowing them either, places the client area instead of the frame.
+    if (const QScreen* screen = this->screen()) {
+        const QMargins own = FrameMargins(this);
+        QMargins frame = own;
+        if (frame.isNull() && parentWidget() != nullptr) {
+            frame = FrameMargins(parentWidget()->window());
+        }
+        const QSize outer = size().grownBy(frame);
+        const QRect area = screen->availableGeometry();
+        QPoint topLeft(area.left() + (area.width() - outer.width()) / 2,
+                       area.top() + (area.height() - outer.height()) / 2);
+        if (own.isNull()) {
+            topLeft += QPoint(frame.left(), frame.top());
+        }
+        move(topLeft);
+    }
+    QDialog::showEvent(event);
+}
+
+void TFabout::keyPressEvent(QKeyEvent* event) {
+    // OK is also the cancel button: Esc presses it, and the window closes with OK.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Bok->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFabout::LlinkClick(QObject*) {

@@ -16,7 +16,7 @@ using UrlOpener = std::function<void(const QString& address)>;
 UrlOpener SetUrlOpener(UrlOpener opener);
 
 inline constexpr char kFirstWebAddress[] = "https://tarnel.example/";
-inline constexpr char kSecondWebAddress[] = "https://boards.tarnel.example/";
+inline constexpr char kSecondWebAddress[] = "https://boards.example/";
 
 class TFabout : public QDialog {
     Q_OBJECT
@@ -39,6 +39,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString executablePath_;

@@ -2,7 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QPixmap>
+#include <QIcon>
 
 namespace tarnel {
 
@@ -56,7 +56,7 @@ void BindMenuItem(QAction* item, Action* action) {
     });
 }
 
-void BindButton(QAbstractButton* button, Action* action, const QList<QPixmap>& images) {
+void BindButton(QAbstractButton* button, Action* action, const QList<QIcon>& images) {
     auto sync = [button, action, images] {
         button->setText(action->caption());
         button->setEnabled(action->isEnabled());

@@ -10,7 +10,7 @@
 
 class QAbstractButton;
 class QAction;
-class QPixmap;
+class QIcon;
 
 namespace tarnel {
 
@@ -61,6 +61,6 @@ void BindMenuItem(QAction* item, Action* action);
 
 // Binds a push button to `action`: caption, glyph from `images`, enabled state; a click
 // executes the action.
-void BindButton(QAbstractButton* button, Action* action, const QList<QPixmap>& images);
+void BindButton(QAbstractButton* button, Action* action, const QList<QIcon>& images);
 
 }  // namespace tarnel

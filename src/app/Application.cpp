@@ -7,9 +7,12 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "app/About.h"
 #include "app/CommandLine.h"
@@ -109,11 +112,68 @@ bool DisplayReachable() {
     return display != nullptr && XDisplayReachable(display);
 }
 
+// While the application object starts, Qt ends the process with a fatal message when no
+// platform can be opened (no display). Until it has started, Qt's messages are held back:
+// on that fatal message the tool prints its own one line and exits with kNoDisplayStatus;
+// otherwise they are passed on once the start has succeeded.
+struct HeldMessage {
+    QtMsgType type;
+    std::string category;
+    QString text;
+};
+std::vector<HeldMessage>* heldMessages = nullptr;
+const char* programName = "tarnel";
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr,
+                     "%s: no display could be opened; to program without one, run unattended "
+                     "with -p and -c or -cc\n",
+                     programName);
+        std::fflush(stderr);
+        std::_Exit(kNoDisplayStatus);
+    }
+    heldMessages->push_back({type, context.category ? context.category : "", text});
+}
+
+// Creates the application object with Qt's messages held back as above.
+class StartGuard {
+public:
+    explicit StartGuard(const char* argv0) {
+        if (argv0 != nullptr && *argv0 != '\0') {
+            const char* slash = std::strrchr(argv0, '/');
+            programName = slash ? slash + 1 : argv0;
+        }
+        heldMessages = &held_;
+        previous_ = qInstallMessageHandler(HoldStartMessage);
+    }
+    ~StartGuard() {
+        qInstallMessageHandler(previous_);
+        heldMessages = nullptr;
+        for (const HeldMessage& message : held_) {
+            const QMessageLogContext context(nullptr, 0, nullptr, message.category.c_str());
+            if (previous_ != nullptr) {
+                previous_(message.type, context, message.text);
+            } else {
+                qt_message_output(message.type, context, message.text);
+            }
+        }
+    }
+    StartGuard(const StartGuard&) = delete;
+    StartGuard& operator=(const StartGuard&) = delete;
+
+private:
+    std::vector<HeldMessage> held_;
+    QtMessageHandler previous_ = nullptr;
+};
+
 }  // namespace
 
 void RequestTerminate() {
     terminateRequested = true;
-    QCoreApplication::quit();
+    // Ends the event loops without closing the windows: quit() would close the main window
+    // and so run its close handler, which detaches an attachment the user made by hand.
+    QCoreApplication::exit(0);
 }
 
 bool TerminateRequested() {
@@ -136,7 +196,7 @@ bool ShouldChooseOffscreen(const std::vector<std::string>& arguments) {
 }
 
 int TarnelMain(int argc, char** argv) {
-    // Qt removes the arguments it knows; the tool reads the original ones.
+    // The tool's arguments: everything after the program name.
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.emplace_back(argv[i]);
@@ -146,7 +206,16 @@ int TarnelMain(int argc, char** argv) {
         choseOffscreen = true;
     }
 
-    TarnelApplication application(argc, argv);
+    // Qt sees the program name only: every argument of the user's is the tool's, so none of
+    // Qt's own options (-platform, -style, -reverse, ...) can change the run.
+    static char fallbackName[] = "tarnel";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
+    std::unique_ptr<TarnelApplication> application;
+    {
+        const StartGuard guard(qtArgv[0]);
+        application = std::make_unique<TarnelApplication>(qtArgc, qtArgv);
+    }
     const auto previousService = SetMessageBoxService(&ShowMessageBox);
     try {
         auto mainform = std::make_unique<TFmainform>(nullptr, arguments);

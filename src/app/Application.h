@@ -7,12 +7,16 @@
 
 namespace tarnel {
 
+// Exit status when no display could be opened for the window (the run ends before the
+// window is created, with one line on standard error).
+inline constexpr int kNoDisplayStatus = 3;
+
 // Runs the tool: reads the original arguments, creates both windows, runs the event loop
 // and returns exitCode. The caller installs the driver backend first.
 int TarnelMain(int argc, char** argv);
 
-// Asks the application to end its event loop; also honoured when the loop has not yet
-// started (a Program request run from the first show).
+// Asks the application to end its event loop without closing the windows, so no close
+// handler runs; also honoured when the loop has not yet started.
 void RequestTerminate();
 bool TerminateRequested();
 

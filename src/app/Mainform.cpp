@@ -8,19 +8,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
-#include <QStyleOptionProgressBar>
-#include <QStylePainter>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/About.h"
 #include "app/Action.h"
 #include "app/CommandLine.h"
+#include "app/ImageFileDialog.h"
 #include "app/ImageList.h"
+#include "app/MainformWidgets.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -30,46 +31,8 @@ constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 200;
 constexpr int kStatusBarHeight = 19;
 
-// A frame that draws one etched line along its top edge: the separator above the
-// debug buttons.
-class EtchedTopLine : public QFrame {
-public:
-    using QFrame::QFrame;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::Dark));
-        painter.drawLine(0, 0, width() - 1, 0);
-        painter.setPen(palette().color(QPalette::Light));
-        painter.drawLine(0, 1, width() - 1, 1);
-    }
-};
-
-// A progress bar whose range may shrink to a single position (maximum 0, one page to
-// program): it then shows as complete, where a plain bar would show a busy animation.
-class StepProgressBar : public QProgressBar {
-public:
-    using QProgressBar::QProgressBar;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        if (minimum() != maximum()) {
-            QProgressBar::paintEvent(event);
-            return;
-        }
-        QStyleOptionProgressBar option;
-        initStyleOption(&option);
-        option.minimum = 0;
-        option.maximum = 1;
-        option.progress = 1;
-        QStylePainter painter(this);
-        painter.drawControl(QStyle::CE_ProgressBar, option);
-    }
-};
-
 QPushButton* MakeButton(QWidget* parent, int left, int top, int width, int height) {
-    auto* button = new QPushButton(parent);
+    auto* button = new FocusButton(parent);
     button->setGeometry(left, top, width, height);
     button->setIconSize(QSize(16, 16));
     button->setAutoDefault(false);
@@ -160,16 +123,18 @@ void TFmainform::BuildActions() {
     ACreset->setEnabled(false);
     ACreset->setHandler(deviceAction(&TFmainform::ACresetExecute));
 
-    // The open-file action owns its dialog. It is not seeded from the file box and keeps
-    // the name it last returned.
-    fileDialog_ = new QFileDialog(this);
-    fileDialog_->setFileMode(QFileDialog::ExistingFile);
-    fileDialog_->setAcceptMode(QFileDialog::AcceptOpen);
-    fileDialog_->setNameFilters(
-        {QStringLiteral("ROM files (*.rom)"), QStringLiteral("All files (*.*)")});
-    fileDialog_->selectNameFilter(QStringLiteral("ROM files (*.rom)"));
-    connect(fileDialog_, &QFileDialog::accepted, this, [this] { ACfileopenAccept(fileDialog_); });
-    ACfileopen->setHandler([this](QObject*) { fileDialog_->open(); });
+    // The open-file action owns its dialog, made when first needed: building it costs more
+    // than the rest of the window.
+    ACfileopen->setHandler([this](QObject*) { fileDialog()->open(); });
+}
+
+QFileDialog* TFmainform::fileDialog() {
+    if (fileDialog_ == nullptr) {
+        fileDialog_ = MakeImageFileDialog(this);
+        connect(fileDialog_, &QFileDialog::accepted, this,
+                [this] { ACfileopenAccept(fileDialog_); });
+    }
+    return fileDialog_;
 }
 
 void TFmainform::BuildControls() {
@@ -182,7 +147,7 @@ void TFmainform::BuildControls() {
     Bevel = new EtchedTopLine(client);
     Bevel->setGeometry(0, 128, 337, 57);
 
-    Efilename = new QLineEdit(client);
+    Efilename = new FileNameEdit(client);
     Efilename->setGeometry(8, 8, 241, 21);
 
     Bbrowse = MakeButton(client, 256, 8, 75, 25);
@@ -199,7 +164,7 @@ void TFmainform::BuildControls() {
     Bprogram->setDefault(true);
     BindButton(Bprogram, ACprogram, ImageList);
 
-    SBattach = new QToolButton(client);
+    SBattach = new ToggleButton(client);
     SBattach->setGeometry(8, 144, 75, 25);
     SBattach->setText(QStringLiteral("&Attach"));
     SBattach->setIcon(ImageList.value(1));
@@ -229,7 +194,8 @@ void TFmainform::BuildControls() {
     StatusBar = new QStatusBar(this);
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(kStatusBarHeight);
-    statusPanel_ = new QLabel(StatusBar);
+    StatusBar->setContentsMargins(2, 0, 2, 1);  // the panel's sunken edges stay in sight
+    statusPanel_ = new StatusPanel(StatusBar);
     StatusBar->addWidget(statusPanel_, 1);
     setStatusBar(StatusBar);
 }
@@ -254,6 +220,12 @@ void TFmainform::BuildMenu() {
     MIreset = item(MIdebug, ACreset);
     MIhelp = MainMenu->addMenu(QStringLiteral("Help"));
     MIabout = item(MIhelp, ACabout);
+
+    // F10 opens the menu bar at its first heading, as on every desktop. The headings carry
+    // no mnemonics, so this is the keyboard's way in.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { MainMenu->setActiveAction(MIfile->menuAction()); });
 }
 
 void TFmainform::ReadCommandLine(const std::vector<std::string>& arguments) {
@@ -291,7 +263,20 @@ void TFmainform::showEvent(QShowEvent* event) {
         move(area.center() - rect().center());
     }
     Bbrowse->setFocus();
-    FormShow(this);
+    // FormShow runs once the window is on screen and painted: the expose that the platform
+    // sends once the window is mapped repaints it, and the queued call comes after.
+    windowHandle()->installEventFilter(this);
+}
+
+bool TFmainform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed() && !formShowQueued_) {
+        formShowQueued_ = true;
+        windowHandle()->removeEventFilter(this);
+        QMetaObject::invokeMethod(
+            this, [this] { FormShow(this); }, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFmainform::FormShow(QObject*) {

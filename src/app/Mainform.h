@@ -2,8 +2,8 @@
 // The main window: file box, Open button, progress bar, Program button, the Attach toggle
 // with Run, Stop and Reset, a status bar and a menu bar. Every user command is an Action.
 
+#include <QIcon>
 #include <QMainWindow>
-#include <QPixmap>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -59,7 +59,7 @@ public:
     QAction* MIreset = nullptr;
     QMenu* MIhelp = nullptr;
     QAction* MIabout = nullptr;
-    QList<QPixmap> ImageList;
+    QList<QIcon> ImageList;
     QFrame* Bevel = nullptr;
     QToolButton* SBattach = nullptr;
     QPushButton* Breset = nullptr;
@@ -94,8 +94,8 @@ public:
 
     // The About window that ACaboutExecute shows.
     void setAboutWindow(TFabout* about) { about_ = about; }
-    // The open-file dialog owned by ACfileopen.
-    QFileDialog* fileDialog() const { return fileDialog_; }
+    // The open-file dialog owned by ACfileopen, created on first use.
+    QFileDialog* fileDialog();
     // True while a Program request runs.
     bool programBusy() const { return programBusy_; }
 
@@ -103,6 +103,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildActions();
@@ -127,6 +128,7 @@ private:
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;
     bool shown_ = false;
+    bool formShowQueued_ = false;
     bool programBusy_ = false;
     bool closePending_ = false;
     QLabel* statusPanel_ = nullptr;

@@ -4,8 +4,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
+
+#include <string>
 
 #include "app/About.h"
 #include "platform/ExecutablePath.h"
@@ -56,7 +59,47 @@ TEST_F(AboutTest, LinksAndPictureOpenTheirAddresses) {
     QTest::mouseClick(about.Image, Qt::LeftButton);
     EXPECT_EQ(opened_, (QStringList{kFirstWebAddress, kSecondWebAddress, kFirstWebAddress}));
     EXPECT_EQ(about.Llink->text(), "tarnel.example");
-    EXPECT_EQ(about.Llink2->text(), "boards.tarnel.example");
+    EXPECT_EQ(about.Llink2->text(), "boards.example");
+}
+
+TEST_F(AboutTest, ControlsStayApartInsideTheWindowAndLinksShowBlue) {
+    TFabout about(nullptr, kTarnel);
+    about.show();
+    const QList<QWidget*> controls{about.Panel,  about.Llink,    about.Llink2,      about.Bok,
+                                   about.Labout, about.Lversion, about.Lcompiletime};
+    for (int i = 0; i < controls.size(); ++i) {
+        SCOPED_TRACE(controls[i]->metaObject()->className() + std::to_string(i));
+        EXPECT_TRUE(about.rect().contains(controls[i]->geometry()));
+        for (int j = i + 1; j < controls.size(); ++j) {
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry())) << j;
+        }
+    }
+    // What the window draws: some pixel of each link is clearly blue, and the panel is
+    // white around the picture.
+    for (QLabel* link : {about.Llink, about.Llink2}) {
+        const QImage image = link->grab().toImage();
+        bool blue = false;
+        for (int y = 0; y < image.height() && !blue; ++y) {
+            for (int x = 0; x < image.width() && !blue; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                blue = c.blue() > 200 && c.red() < 80 && c.green() < 80;
+            }
+        }
+        EXPECT_TRUE(blue) << link->text().toStdString();
+    }
+    const QImage panel = about.Panel->grab().toImage();
+    EXPECT_EQ(panel.pixelColor(panel.width() / 2, 8), QColor(Qt::white));
+}
+
+TEST_F(AboutTest, EveryShowIsCentredOnTheScreen) {
+    TFabout about(nullptr, kTarnel);
+    for (int show = 0; show < 2; ++show) {
+        SCOPED_TRACE(show);
+        about.show();
+        EXPECT_EQ(about.frameGeometry().center(), about.screen()->availableGeometry().center());
+        about.move(3, 5);  // the user moves it, then closes it
+        about.hide();
+    }
 }
 
 TEST_F(AboutTest, EnterAndEscapeCloseTheWindowAndTextsStayTheSame) {
@@ -65,7 +108,7 @@ TEST_F(AboutTest, EnterAndEscapeCloseTheWindowAndTextsStayTheSame) {
     const QString stamp = about.Lcompiletime->text();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
         QTimer::singleShot(0, &about, [&about, key] { QTest::keyClick(&about, key); });
-        about.exec();
+        EXPECT_EQ(about.exec(), QDialog::Accepted);  // both press OK
         EXPECT_FALSE(about.isVisible());
     }
     EXPECT_EQ(about.Lversion->text(), version);

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -89,8 +93,11 @@ TEST_F(MainformLayout, ActionsHaveTheirCaptionsShortcutsImagesAndStartStates) {
     EXPECT_EQ(window.ACfileopen->hint(), "Open|Opens an existing file");
     EXPECT_EQ(window.ACexit->hint(), "Exit|Quits the application");
     EXPECT_EQ(window.ImageList.size(), 8);
-    for (const QPixmap& image : window.ImageList) {
-        EXPECT_EQ(image.size(), QSize(16, 16));
+    for (const QIcon& image : window.ImageList) {
+        // Drawn at the display's own pixel size, never a 16 x 16 bitmap blown up.
+        const QPixmap doubled = image.pixmap(QSize(16, 16), 2.0);
+        EXPECT_EQ(doubled.size(), QSize(32, 32));
+        EXPECT_EQ(doubled.deviceIndependentSize(), QSizeF(16, 16));
     }
 }
 
@@ -158,6 +165,40 @@ TEST_F(MainformLayout, OpenDialogHasTheTwoFiltersAndIsNotSeededFromTheFileBox) {
                 !dialog->selectedFiles().first().endsWith("typed.rom"));
 }
 
+TEST_F(MainformLayout, AllFilesListsFilesWithoutADotToo) {
+    QTemporaryDir dir;
+    for (const char* name : {"image.rom", "notes.txt", "IMAGE"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog* dialog = window.fileDialog();
+    dialog->setDirectory(dir.path());
+    window.ACfileopen->execute();
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(types, nullptr);
+    const auto listed = [list] {
+        QStringList names;
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
+            names << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        }
+        names.sort();
+        return names;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == QStringList{"image.rom"}; }, 5000))
+        << listed().join(' ').toStdString();
+
+    // The user picks the second filter; its caption stays as it was.
+    types->setFocus();
+    QTest::keyClick(types, Qt::Key_Down);
+    EXPECT_EQ(dialog->selectedNameFilter(), "All files (*.*)");
+    const QStringList all{"IMAGE", "image.rom", "notes.txt"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == all; }, 5000))
+        << listed().join(' ').toStdString();
+    dialog->reject();
+}
+
 TEST_F(MainformLayout, CancellingTheOpenDialogKeepsTheFileBoxAcceptingReplacesIt) {
     window.Efilename->setText("old.rom");
     window.ACfileopen->execute();
@@ -183,6 +224,28 @@ TEST_F(MainformLayout, StatusBarHasOnePanelSpanningIt) {
     EXPECT_GE(panels[0]->width(), window.StatusBar->width() - 12);
 }
 
+TEST_F(MainformLayout, ProgressFillsToItsPositionAndShowsASinglePositionAsComplete) {
+    window.show();
+    QProgressBar* bar = window.Progress;
+    const auto shown = [bar](int maximum, int value) {
+        bar->setRange(0, maximum);
+        bar->setValue(value);
+        return bar->grab().toImage();
+    };
+    const QImage empty = shown(9, 0);
+    const QImage full = shown(9, 9);
+    const QImage half = shown(8, 4);
+    ASSERT_NE(empty, full);
+    const int y = bar->height() / 2;
+    for (int x : {bar->width() / 4, bar->width() / 2 - 3}) {
+        EXPECT_EQ(half.pixel(x, y), full.pixel(x, y)) << x;
+    }
+    for (int x : {bar->width() / 2 + 3, bar->width() * 3 / 4}) {
+        EXPECT_EQ(half.pixel(x, y), empty.pixel(x, y)) << x;
+    }
+    EXPECT_EQ(shown(0, 0), full);
+}
+
 TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
     window.show();
     window.activateWindow();
@@ -199,6 +262,24 @@ TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
     EXPECT_TRUE(window.fileDialog()->isVisible());
     window.fileDialog()->reject();
     exitCode = 0;
+}
+
+TEST_F(MainformLayout, AltChordsNeverTypeIntoTheFileBoxAndF10OpensTheMenuBar) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.Efilename->setText("a.rom");
+    window.Efilename->setFocus();
+    for (Qt::Key key : {Qt::Key_F, Qt::Key_D, Qt::Key_H, Qt::Key_B}) {
+        QTest::keyClick(window.Efilename, key, Qt::AltModifier);
+    }
+    QTest::keyClick(window.Efilename, Qt::Key_X);  // plain keys still type
+    EXPECT_EQ(window.Efilename->text(), "a.romx");
+
+    QTest::keyClick(window.Efilename, Qt::Key_F10);
+    EXPECT_EQ(window.MainMenu->activeAction(), window.MIfile->menuAction());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window.MIfile->isVisible(); }, 2000));
+    window.MIfile->close();
 }
 
 TEST_F(MainformLayout, F1OpensTheAboutWindow) {

@@ -1,9 +1,12 @@
+#include <QApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <map>
 
 #include "app/Action.h"
@@ -226,13 +229,55 @@ TEST_F(ProgramAction, CommandsThatUseTheLinkAreHeldOffWhileARequestRuns) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(ProgramAction, ProgramAtStartRunsWhenTheWindowShows) {
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(ProgramAction, ProgramAtStartWaitsUntilTheWindowIsOnScreenAndPainted) {
     Start("", {"-p"});
-    // The file box is empty: the request fails on the flash image and the window stays.
+    const PaintCounter bar(window->Progress);
+    bool exposed = false;
+    int paints = 0;
+    SetMessageBoxService([&](const char* text, const char*, int) {
+        exposed = window->windowHandle()->isExposed();
+        paints = bar.paints;
+        reports.emplace_back(text);
+        return 1;
+    });
     window->show();
+    EXPECT_TRUE(reports.empty()) << "the request ran before the window was on screen";
+    // The file box is empty: the request fails on the flash image and the window stays.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !reports.empty(); }, 5000));
+    EXPECT_TRUE(exposed);
+    EXPECT_GT(paints, 0);
     EXPECT_EQ(reports, (std::vector<std::string>{"Cannot read flash image"}));
     EXPECT_EQ(exitCode, 2);
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ProgramAction, CloseAfterProgramEndsTheRunWithoutDetachingTheUsersAttachment) {
+    Start("", {"-c"});
+    UseImage({{0, 0x0001}});
+    window->show();
+    window->SBattach->click();
+    ASSERT_TRUE(Attached());
+    QTimer::singleShot(0, window.get(), [this] { window->Bprogram->click(); });
+    QTimer::singleShot(10000, window.get(), [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);  // ended by the close step, not by the time-out
+    ExpectFlashHoldsTheImage();
+    // The close handler did not run: the window is still open and the adapter attached.
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(simulator->AdapterOpen());
+    EXPECT_TRUE(Attached());
 }
 
 }  // namespace

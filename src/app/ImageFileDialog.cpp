@@ -1,0 +1,42 @@
+#include "app/ImageFileDialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+
+namespace tarnel {
+namespace {
+
+const QString kRomFiles = QStringLiteral("ROM files (*.rom)");
+const QString kAllFiles = QStringLiteral("All files (*.*)");
+
+}  // namespace
+
+QFileDialog* MakeImageFileDialog(QWidget* parent) {
+    auto* dialog = new QFileDialog(parent);
+    // Qt's own dialog on every desktop: the filter below works on its file list.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters({kRomFiles, kAllFiles});
+    dialog->selectNameFilter(kRomFiles);
+
+    // The caption promises every file, but the dialog matches "*.*" as a pattern that needs
+    // a dot. Whenever that filter becomes the current one, the file list is told to match
+    // every name instead; queued, so that it comes after the dialog's own handling.
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    if (types != nullptr && files != nullptr) {
+        QObject::connect(
+            types, &QComboBox::currentTextChanged, files,
+            [files](const QString& filter) {
+                if (filter == kAllFiles) {
+                    files->setNameFilters({QStringLiteral("*")});
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return dialog;
+}
+
+}  // namespace tarnel

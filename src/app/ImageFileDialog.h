@@ -1,0 +1,14 @@
+#pragma once
+// The open-file dialog of the Open action: ROM files or all files, not seeded from the
+// file box, offering the name it last returned.
+
+class QFileDialog;
+class QWidget;
+
+namespace tarnel {
+
+// Creates the dialog (hidden). Its second filter keeps the caption "All files (*.*)" and
+// lists every file, those without a dot in their name included.
+QFileDialog* MakeImageFileDialog(QWidget* parent);
+
+}  // namespace tarnel

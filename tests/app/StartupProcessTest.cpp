@@ -1,0 +1,50 @@
+// tarnel-sim started as a process: what its command line hands to Qt, and a start without
+// any display.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <string>
+
+#include "app/Application.h"
+#include "support/ImageFile.h"
+#include "support/SimProcess.h"
+
+namespace tarnel::test {
+namespace {
+
+TEST(StartupProcess, QtsOwnOptionsAreFileNamesLikeAnyOtherArgument) {
+    QTemporaryDir dir;
+    const std::string image = dir.filePath("image.rom").toStdString();
+    WriteImageFile(image, {{0x0100, 0x2222}});
+    SimRunRequest request;
+    // Honoured by Qt, "-platform" would stop the start; as file names the last one wins.
+    request.arguments = {"-cc", "-p", "-platform", "no-such-platform", "-reverse", image};
+    const SimRunResult run = RunTarnelSim(request);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.flash[0x0100], 0x2222);
+}
+
+TEST(StartupProcess, WithoutADisplayAWindowedStartSaysSoInOneLine) {
+    for (const auto& arguments : {std::vector<std::string>{"-cc"}, {"-p"}, {}}) {
+        SCOPED_TRACE(arguments.empty() ? "no arguments" : arguments.front());
+        SimRunRequest request;
+        request.arguments = arguments;
+        request.headless = true;
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        ASSERT_FALSE(run.timedOut) << run.output;
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.exitStatus, kNoDisplayStatus) << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("-p"), std::string::npos) << run.output;
+        EXPECT_TRUE(run.calls.empty());
+    }
+}
+
+}  // namespace
+}  // namespace tarnel::test
