@@ -137,9 +137,7 @@ void UsbChip::Released() {
     }
 }
 
-ControlAnswer UsbChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData,
-                               Clock::time_point /*now*/) {
-    (void)outData;  // no request of this chip carries data towards it
+ControlAnswer UsbChip::Control(const ControlSetup& setup) {
     if ((setup.requestType & kRequestTypeMask) == kRequestTypeVendor) {
         if (auto answer = Vendor(setup)) {
             return *answer;

@@ -77,8 +77,8 @@ public:
     void Claimed();
     void Released();
 
-    ControlAnswer Control(const ControlSetup& setup, std::span<const std::uint8_t> outData,
-                          Clock::time_point now);
+    // No request of this chip carries data towards it, so the setup is all it needs.
+    ControlAnswer Control(const ControlSetup& setup);
     void BulkOut(std::span<const std::uint8_t> bytes, Clock::time_point now);
     // When a bulk IN transfer submitted at `now` completes.
     Clock::time_point InDue(Clock::time_point now) const;

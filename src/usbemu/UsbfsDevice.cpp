@@ -78,6 +78,11 @@ bool UsbfsDevice::Claimed() {
     return claimed_;
 }
 
+bool UsbfsDevice::Idle() {
+    const std::lock_guard lock(mutex_);
+    return heldReaps_ == 0;
+}
+
 bool UsbfsDevice::SerialDriverBound() {
     const std::lock_guard lock(mutex_);
     return driverBound_;
@@ -209,7 +214,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
                                     static_cast<gsize>(raw->buffer_length), nullptr);
     Urb urb{urbData, buffer, now, bulkIn, 0, 0};
     if (control) {
-        SubmitControl(urb, now);
+        SubmitControl(urb);
     } else if (bulkOut) {
         SubmitBulkOut(urb, now);
     } else {
@@ -219,7 +224,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-void UsbfsDevice::SubmitControl(Urb& urb, Clock::time_point now) {
+void UsbfsDevice::SubmitControl(Urb& urb) {
     const std::uint8_t* bytes = urb.buffer->data;
     ControlSetup setup;
     setup.requestType = bytes[0];
@@ -230,11 +235,7 @@ void UsbfsDevice::SubmitControl(Urb& urb, Clock::time_point now) {
     const std::size_t room = static_cast<std::size_t>(urb.buffer->data_len) - kSetupSize;
     const std::size_t length = std::min<std::size_t>(setup.length, room);
     const bool in = (setup.requestType & kDirectionIn) != 0;
-    const ControlAnswer answer =
-        chip_.Control(setup,
-                      in ? std::span<const std::uint8_t>()
-                         : std::span<const std::uint8_t>(bytes + kSetupSize, length),
-                      now);
+    const ControlAnswer answer = chip_.Control(setup);
     std::span<const std::uint8_t> data;
     if (answer.stalled) {
         urb.status = -EPIPE;
@@ -281,6 +282,7 @@ void UsbfsDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool
     const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
     const auto holdMs = static_cast<guint>(std::clamp<long long>(waitMs, 1, kMaxReapHoldMs));
     auto* held = new HeldReap{this, client, arg, wait};
+    ++heldReaps_;
     g_object_ref(client);
     g_object_ref(arg);
     GMainContext* context = g_main_context_get_thread_default();
@@ -292,6 +294,7 @@ void UsbfsDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool
             UsbfsDevice* device = reap->device;
             {
                 const std::lock_guard lock(device->mutex_);
+                --device->heldReaps_;
                 if (!device->TryReap(reap->client, reap->arg)) {
                     umockdev_ioctl_client_complete(reap->client, -1,
                                                    device->gone_ ? ENODEV : EAGAIN);

@@ -66,6 +66,8 @@ public:
     bool EverClaimed();
     bool Claimed();
     bool SerialDriverBound();
+    // No reap is held back: nothing of the device's is pending on the worker thread.
+    bool Idle();
 
 private:
     struct Urb {
@@ -80,7 +82,7 @@ private:
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
     bool Handle(UMockdevIoctlClient* client);
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
-    void SubmitControl(Urb& urb, Clock::time_point now);
+    void SubmitControl(Urb& urb);
     void SubmitBulkOut(Urb& urb, Clock::time_point now);
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool wait);
     bool TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -102,6 +104,7 @@ private:
     bool everClaimed_ = false;
     bool driverBound_;
     bool gone_ = false;
+    int heldReaps_ = 0;
 };
 
 }  // namespace tarnel::usbemu

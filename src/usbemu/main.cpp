@@ -12,6 +12,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -372,6 +373,15 @@ int Emulator::Run() {
 }
 
 void Emulator::Finish(int status, const rusage& usage, double wallSeconds) {
+    // A reap held back when the command ended is answered within kMaxReapHoldMs; the
+    // devices must not go before it is.
+    for (int waited = 0; waited < 4 * kMaxReapHoldMs; ++waited) {
+        if (std::all_of(devices_.begin(), devices_.end(),
+                        [](const auto& device) { return device->node->Idle(); })) {
+            break;
+        }
+        ::usleep(1000);
+    }
     for (auto& device : devices_) {
         if (device->node->Claimed()) {
             trace_.Comment("emulator: " + device->name + " still claimed when the command ended");

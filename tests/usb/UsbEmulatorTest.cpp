@@ -119,21 +119,26 @@ TEST_F(UsbEmulator, ProgramsImagesWithTheWritesOfTheSimulatedBackend) {
     for (unsigned address = 0; address < 0x8000; ++address) {
         full[address] = static_cast<std::uint16_t>(address * 7 + 1);
     }
-    const std::pair<const char*, std::string> images[] = {
-        {"three pages", ThreePageImage()}, {"all 128 pages", WriteImage("full.rom", full)}};
-    for (const auto& [name, image] : images) {
+    const std::map<unsigned, std::uint16_t> three = {
+        {0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}};
+    const std::pair<const char*, const std::map<unsigned, std::uint16_t>*> images[] = {
+        {"three pages", &three}, {"all 128 pages", &full}};
+    for (const auto& [name, words] : images) {
         SCOPED_TRACE(name);
+        const std::string image = WriteImage("image.rom", *words);
         const SimRunResult usb = Checked(Run(image, {}));
         EXPECT_EQ(usb.exitStatus, 0) << usb.output;
         EXPECT_TRUE(usb.protocolErrors.empty()) << usb.protocolErrors.front();
+        std::vector<std::uint16_t> expectedFlash(0x8000, 0xFFFF);
+        for (const auto& [address, value] : *words) {
+            expectedFlash[address] = value;
+        }
+        EXPECT_EQ(usb.flash, expectedFlash);
 
         SimRunRequest simRequest;
         simRequest.arguments = {"-cc", "-p", image};
         const SimRunResult sim = RunTarnelSim(simRequest);
         ASSERT_EQ(sim.exitStatus, 0) << sim.output;
-        EXPECT_EQ(usb.flash, sim.flash);
-        EXPECT_EQ(usb.flash[0x0100], name[0] == 't' ? 0x2222 : 0x0100 * 7 + 1);
-
         std::vector<std::string> simWrites;
         for (const std::string& call : sim.calls) {
             if (call.rfind("FT_Write ", 0) == 0) {
@@ -201,7 +206,8 @@ TEST_F(UsbEmulator, UsbFaultsEndTheRunAsAUserExpects) {
          [](const SimRunResult& run) {
              EXPECT_GE(LineOf(run, "# emulator: 001/002 unplugged"), 0);
              EXPECT_EQ(UsbLines(run, "001/002", "OUT").size(), 29u);
-             EXPECT_FALSE(run.flashFormatErrors.size() > 0);
+             // The tool still closes the device it held; the kernel answers ENODEV.
+             EXPECT_EQ(UsbLines(run, "001/002", "RELEASE"), std::vector<std::string>{"0 -> -19"});
          }},
         {"the serial driver is bound",
          {"--serial-driver"},
