@@ -55,6 +55,16 @@ Options:
 Bulk OUT transfers are counted over the whole run from 1; IN transfers are not counted,
 as their number depends on timing.
 
+USB trace: one line per event, fields separated by single spaces; <ms> is the time since
+the emulator started, <status> 0 or a negative errno, bytes as contiguous upper-case hex
+("-" for none), IN data with the two modem-status bytes that begin every 64-byte packet.
+  <ms> <bus>/<dev> CONTROL <type> <request> <value> <index> <length> -> <status> <data>
+  <ms> <bus>/<dev> OUT <bytes> -> <status>
+  <ms> <bus>/<dev> IN <buffer length> -> <status> <bytes>
+  <ms> <bus>/<dev> CLAIM|RELEASE|DETACH-DRIVER|ATTACH-DRIVER <interface> -> <status>
+  # protocol error: <what the simulated adapter or target reports>
+  # emulator: <note>; the last: command ended, status S, wall W s, cpu C s
+
 Environment:
   TARNEL_SIM_FLASH      the flash file of the first adapter, as for tarnel-sim: loaded at
                         the start, written at the end if the adapter was opened
