@@ -27,6 +27,17 @@ usbdevfs_urb* UrbOf(UMockdevIoctlData* data) {
     return reinterpret_cast<usbdevfs_urb*>(data->data);
 }
 
+// Copies the structure the ioctl argument points to; false when it cannot be read.
+bool ReadArgument(UMockdevIoctlData* arg, void* into, std::size_t size) {
+    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, size, nullptr);
+    if (data == nullptr) {
+        return false;
+    }
+    std::memcpy(into, data->data, size);
+    g_object_unref(data);
+    return true;
+}
+
 std::string Hex2(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%02X", value & 0xFFu);
@@ -44,7 +55,6 @@ struct HeldReap {
     UsbfsDevice* device;
     UMockdevIoctlClient* client;
     UMockdevIoctlData* arg;
-    bool wait;
 };
 
 }  // namespace
@@ -109,6 +119,10 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
         case USBDEVFS_GET_CAPABILITIES: {
             UMockdevIoctlData* caps =
                 umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+            if (caps == nullptr) {
+                finish(EFAULT);
+                return true;
+            }
             std::memcpy(caps->data, &kCapabilities, sizeof kCapabilities);
             g_object_unref(caps);
             finish(0);
@@ -119,28 +133,29 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
             return true;
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY:
-            Reap(client, arg, request == USBDEVFS_REAPURB);
+            // libusb only ever asks without waiting; both are answered alike.
+            Reap(client, arg);
             return true;
         case USBDEVFS_DISCARDURB:
             Discard(client, arg);
             return true;
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_RELEASEINTERFACE: {
-            UMockdevIoctlData* data =
-                umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
             unsigned interface = 0;
-            std::memcpy(&interface, data->data, sizeof interface);
-            g_object_unref(data);
+            if (!ReadArgument(arg, &interface, sizeof interface)) {
+                finish(EFAULT);
+                return true;
+            }
             finish(request == USBDEVFS_CLAIMINTERFACE ? Claim(interface, false)
                                                       : Release(interface));
             return true;
         }
         case USBDEVFS_DISCONNECT_CLAIM: {
-            UMockdevIoctlData* data =
-                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_disconnect_claim), nullptr);
             usbdevfs_disconnect_claim claim{};
-            std::memcpy(&claim, data->data, sizeof claim);
-            g_object_unref(data);
+            if (!ReadArgument(arg, &claim, sizeof claim)) {
+                finish(EFAULT);
+                return true;
+            }
             claim.driver[sizeof claim.driver - 1] = '\0';
             // libusb asks to detach any driver except its own.
             const bool except = (claim.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) != 0;
@@ -151,6 +166,10 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
         case USBDEVFS_GETDRIVER: {
             UMockdevIoctlData* data =
                 umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr);
+            if (data == nullptr) {
+                finish(EFAULT);
+                return true;
+            }
             auto* driver = reinterpret_cast<usbdevfs_getdriver*>(data->data);
             int error = gone_ ? ENODEV : ENODATA;
             if (!gone_ && driverBound_) {
@@ -182,6 +201,10 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
 void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     const Clock::time_point now = Clock::now();
     UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+    if (urbData == nullptr) {
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return;
+    }
     usbdevfs_urb* raw = UrbOf(urbData);
     const bool bulk = raw->type == USBDEVFS_URB_TYPE_BULK;
     const bool control = raw->type == USBDEVFS_URB_TYPE_CONTROL;
@@ -200,7 +223,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
             trace_.Comment("emulator: the adapter's answers are lost from here on");
             chip_.LoseAnswers();
         }
-        if (faults.bulkOutCount == faults.unplugAt) {
+        if (faults.bulkOutCount == faults.unplugAt && setup_.onUnplug) {
             Unplug();
         }
     }
@@ -212,6 +235,11 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     UMockdevIoctlData* buffer =
         umockdev_ioctl_data_resolve(urbData, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
                                     static_cast<gsize>(raw->buffer_length), nullptr);
+    if (buffer == nullptr) {
+        g_object_unref(urbData);
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return;
+    }
     Urb urb{urbData, buffer, now, bulkIn, 0, 0};
     if (control) {
         SubmitControl(urb);
@@ -266,7 +294,7 @@ void UsbfsDevice::SubmitBulkOut(Urb& urb, Clock::time_point now) {
     TraceProtocolErrors();
 }
 
-void UsbfsDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool wait) {
+void UsbfsDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (TryReap(client, arg)) {
         return;
     }
@@ -281,7 +309,7 @@ void UsbfsDevice::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool
     }
     const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
     const auto holdMs = static_cast<guint>(std::clamp<long long>(waitMs, 1, kMaxReapHoldMs));
-    auto* held = new HeldReap{this, client, arg, wait};
+    auto* held = new HeldReap{this, client, arg};
     ++heldReaps_;
     g_object_ref(client);
     g_object_ref(arg);
@@ -317,6 +345,11 @@ bool UsbfsDevice::TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (it == urbs_.end()) {
         return false;
     }
+    UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+    if (slot == nullptr) {
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return true;
+    }
     Urb urb = *it;
     urbs_.erase(it);
     if (urb.fillOnReap) {
@@ -337,7 +370,6 @@ bool UsbfsDevice::TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     usbdevfs_urb* raw = UrbOf(urb.urb);
     raw->status = urb.status;
     raw->actual_length = urb.actualLength;
-    UMockdevIoctlData* slot = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
     umockdev_ioctl_data_set_ptr(slot, 0, urb.urb);
     g_object_unref(slot);
     umockdev_ioctl_client_complete(client, 0, 0);
@@ -406,10 +438,10 @@ int UsbfsDevice::Release(unsigned interface) {
 }
 
 int UsbfsDevice::DriverIoctl(UMockdevIoctlData* arg) {
-    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
     usbdevfs_ioctl command{};
-    std::memcpy(&command, data->data, sizeof command);
-    g_object_unref(data);
+    if (!ReadArgument(arg, &command, sizeof command)) {
+        return EFAULT;
+    }
     if (gone_) {
         return ENODEV;
     }

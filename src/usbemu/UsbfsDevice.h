@@ -47,7 +47,8 @@ struct UsbfsDeviceSetup {
     bool serialDriverBound = false;
     sim::ProtocolLog* log = nullptr;  // the protocol log of the adapter behind the chip
     TransferFaults* faults = nullptr;
-    // Called on the worker thread once the device has vanished.
+    // Called on the worker thread once the device has vanished; a device without it never
+    // vanishes.
     std::function<void()> onUnplug;
 };
 
@@ -84,7 +85,7 @@ private:
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void SubmitControl(Urb& urb);
     void SubmitBulkOut(Urb& urb, Clock::time_point now);
-    void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool wait);
+    void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     bool TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     int Claim(unsigned interface, bool detachFirst);
