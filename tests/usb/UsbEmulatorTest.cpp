@@ -67,10 +67,10 @@ protected:
     // One copy of tarnel with a copy of the stand-in bootloader beside it, in a folder that
     // every user can read (the no-permission case runs the tool as another user).
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/tarnel-usb-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        std::string pattern = (fs::temp_directory_path() / "tarnel-usb-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
-        ::chmod(pattern, 0755);
+        ::chmod(pattern.c_str(), 0755);
         fs::copy_file(TARNEL_TOOL, dir_ / "tarnel");
         fs::copy_file(TARNEL_STAND_IN_BOOTLOADER, dir_ / "flash.ram");
     }
