@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/Hex.h"
 #include "sim/WireTrace.h"
 
 namespace tarnel::usbemu {
@@ -38,16 +39,13 @@ bool ReadArgument(UMockdevIoctlData* arg, void* into, std::size_t size) {
     return true;
 }
 
+// Hex digits without the 0x of the simulator's own helpers.
 std::string Hex2(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value & 0xFFu);
-    return text;
+    return sim::Hex8(value).substr(2);
 }
 
 std::string Hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
+    return sim::Hex16(value).substr(2);
 }
 
 // A reap held back until a URB falls due.
