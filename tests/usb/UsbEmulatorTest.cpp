@@ -172,7 +172,8 @@ TEST_F(UsbEmulator, EraseAndPageFailuresLeaveTheToolOpenUntilItIsClosed) {
     for (const char* faults : {"erase-error", "page-error=1"}) {
         SCOPED_TRACE(faults);
         SimRunRequest request = Run(ThreePageImage(), {}, faults);
-        request.terminateAfter = std::chrono::milliseconds(1500);
+        // Long enough for the failure to come first also in the sanitizer build.
+        request.terminateAfter = std::chrono::milliseconds(4000);
         const SimRunResult run = Checked(request);
         EXPECT_TRUE(run.terminateSent) << "the tool closed by itself";
         EXPECT_EQ(run.exitStatus, 1) << run.output;
