@@ -16,7 +16,8 @@
 namespace tarnel::usbemu {
 namespace {
 
-constexpr const char* kSerialDriver = "ftdi_sio";
+// The kernel serial driver the emulated devices can have bound.
+constexpr const char* kSerialDriver = "usbserial";
 constexpr std::size_t kSetupSize = 8;
 constexpr std::uint8_t kDirectionIn = 0x80;
 // One URB per transfer, any length, and URBs stay reapable after an unplug.

@@ -172,13 +172,14 @@ bool Emulator::SetUp(std::string* error) {
 
     unsigned port = 1;
     if (options_.foreignFirst) {
-        AddDevice(port++, {kSerialConverterProductId, "FTDI", "USB serial converter", "FT000001"},
+        AddDevice(port++,
+                  {kSerialConverterProductId, "Emulated", "USB serial converter", "SER00001"},
                   false);
     }
     for (unsigned i = 1; i <= options_.adapters; ++i) {
         char serial[16];
         std::snprintf(serial, sizeof serial, "EMU%05u", i);
-        AddDevice(port++, {kAdapterProductId, "FTDI", "Dravin", serial}, true);
+        AddDevice(port++, {kAdapterProductId, "Emulated", "Dravin", serial}, true);
     }
     // Added in the reverse order of their ports, so that a tool that keeps the order of
     // the listing instead of sorting by port shows it.
