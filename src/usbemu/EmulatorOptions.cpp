@@ -73,8 +73,9 @@ Environment:
                         driver calls have the options above as their USB counterparts)
   TARNEL_SIM_* variables are not passed on to the command.
 
-Exit status of the emulator itself: 64 for a usage error, 69 when the emulated devices
-cannot be set up or umockdev's preload library cannot be loaded into the command.
+Exit status of the emulator itself: 64 for a usage error, 69 when it cannot set up (the
+USB trace cannot be opened, umockdev refuses the devices) or umockdev's preload library
+cannot be loaded into the command.
 )";
 
 std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::string* error) {

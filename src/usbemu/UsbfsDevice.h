@@ -3,8 +3,8 @@
 // issues on it, as the kernel would, and hands the transfers to the chip.
 //
 // Every URB is answered by the chip when it is submitted, except a bulk IN, which is
-// filled when it falls due (UsbChip::InDue). The node is a regular file or a pty, so poll
-// reports it always ready and libusb asks for completed URBs without pause; a reap that
+// filled when it falls due (UsbChip::InDue). The node is a pty, which poll reports always
+// ready for writing, so libusb asks for completed URBs without pause; a reap that
 // finds nothing due is therefore held back until the next URB falls due (at most
 // kMaxReapHoldMs) instead of answering EAGAIN at once, which keeps the client from
 // spinning.

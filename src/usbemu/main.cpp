@@ -151,6 +151,10 @@ EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity,
 }
 
 bool Emulator::SetUp(std::string* error) {
+    if (trace_.Failed()) {
+        *error = "cannot open the USB trace " + options_.usbTrace;
+        return false;
+    }
     if (options_.noPermission && ::geteuid() == 0) {
         const passwd* nobody = ::getpwnam("nobody");
         if (nobody == nullptr) {
