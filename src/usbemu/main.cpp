@@ -33,8 +33,6 @@
 #include "usbemu/UsbTrace.h"
 #include "usbemu/UsbfsDevice.h"
 
-extern char** environ;
-
 namespace tarnel::usbemu {
 namespace {
 
@@ -275,7 +273,7 @@ std::vector<std::string> Emulator::CommandEnvironment() const {
             preload += " " + text.substr(11);
         } else if (text.rfind("ASAN_OPTIONS=", 0) == 0) {
             // umockdev's library comes before the sanitizer's runtime in the load order.
-            asan = text.substr(13) + ":" + asan;
+            asan.insert(0, text.substr(13) + ":");
         } else {
             env.push_back(text);
         }
@@ -288,11 +286,13 @@ std::vector<std::string> Emulator::CommandEnvironment() const {
 pid_t Emulator::Start(const std::vector<std::string>& argv, bool asCommand) {
     std::vector<std::string> env = CommandEnvironment();
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& e : env) {
         envp.push_back(e.data());
     }
