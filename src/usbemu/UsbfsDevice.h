@@ -1,0 +1,111 @@
+#pragma once
+// One emulated device node, /dev/bus/usb/BBB/DDD: answers the usbdevfs ioctls that libusb
+// issues on it, as the kernel would, and hands the transfers to the chip.
+//
+// Every URB is answered by the chip when it is submitted, except a bulk IN, which is
+// filled when it falls due (UsbChip::InDue). The node is a pty, which poll reports always
+// ready for writing, so libusb asks for completed URBs without pause; a reap that
+// finds nothing due is therefore held back until the next URB falls due (at most
+// kMaxReapHoldMs) instead of answering EAGAIN at once, which keeps the client from
+// spinning.
+//
+// Kernel driver: with a serial driver bound, claiming fails with EBUSY until the driver
+// is detached (USBDEVFS_DISCONNECT or DISCONNECT_CLAIM); a connect request binds it again.
+//
+// Unplug: URBs in flight complete with -ESHUTDOWN, later requests fail with ENODEV; the
+// owner closes the pty behind the node (poll then reports POLLERR) and sends the remove
+// event.
+//
+// The ioctls arrive on umockdev's worker thread; the main thread looks at the device only
+// under the same lock.
+
+#include <umockdev.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/ProtocolLog.h"
+#include "usbemu/UsbChip.h"
+#include "usbemu/UsbTrace.h"
+
+namespace tarnel::usbemu {
+
+inline constexpr int kMaxReapHoldMs = 50;
+
+// Faults counted over the bulk OUT transfers of every device, from 1.
+struct TransferFaults {
+    unsigned unplugAt = 0;       // the device vanishes when this transfer is submitted
+    unsigned loseAnswersAt = 0;  // answers to this transfer and all later ones are lost
+    unsigned bulkOutCount = 0;
+};
+
+struct UsbfsDeviceSetup {
+    std::string name;  // "001/002"
+    bool serialDriverBound = false;
+    sim::ProtocolLog* log = nullptr;  // the protocol log of the adapter behind the chip
+    TransferFaults* faults = nullptr;
+    // Called on the worker thread once the device has vanished; a device without it never
+    // vanishes.
+    std::function<void()> onUnplug;
+};
+
+class UsbfsDevice {
+public:
+    UsbfsDevice(UsbfsDeviceSetup setup, UsbChip& chip, UsbTrace& trace);
+    ~UsbfsDevice();
+    UsbfsDevice(const UsbfsDevice&) = delete;
+    UsbfsDevice& operator=(const UsbfsDevice&) = delete;
+
+    UMockdevIoctlBase* Handler() const { return handler_; }
+    const std::string& Name() const { return setup_.name; }
+    std::string NodePath() const { return "/dev/bus/usb/" + setup_.name; }
+
+    // What the main thread reads when the command has ended.
+    bool EverClaimed();
+    bool Claimed();
+    bool SerialDriverBound();
+    // No reap is held back: nothing of the device's is pending on the worker thread.
+    bool Idle();
+
+private:
+    struct Urb {
+        UMockdevIoctlData* urb;     // a reference held until the URB is reaped
+        UMockdevIoctlData* buffer;  // its buffer, likewise
+        Clock::time_point due;
+        bool fillOnReap;  // a bulk IN: filled by the chip when reaped
+        int status;
+        int actualLength;
+    };
+
+    static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    bool Handle(UMockdevIoctlClient* client);
+    void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void SubmitControl(Urb& urb);
+    void SubmitBulkOut(Urb& urb, Clock::time_point now);
+    void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    bool TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    int Claim(unsigned interface, bool detachFirst);
+    int Release(unsigned interface);
+    int DriverIoctl(UMockdevIoctlData* arg);
+    void Unplug();
+    void TraceProtocolErrors();
+    static void DropReferences(Urb& urb);
+
+    UsbfsDeviceSetup setup_;
+    UsbChip& chip_;
+    UsbTrace& trace_;
+    UMockdevIoctlBase* handler_;
+    std::mutex mutex_;
+    std::vector<Urb> urbs_;  // submitted, not yet reaped, oldest first
+    bool claimed_ = false;
+    bool everClaimed_ = false;
+    bool driverBound_;
+    bool gone_ = false;
+    int heldReaps_ = 0;
+};
+
+}  // namespace tarnel::usbemu
