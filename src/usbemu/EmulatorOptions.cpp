@@ -50,6 +50,12 @@ Options:
   --answer-delay=MS     time the adapter takes to answer a transfer, 0 to 1000 (default 2)
   --usb-trace=FILE      append the USB trace to FILE: one line per control request,
                         bulk transfer, claim, release and kernel-driver request
+  --flash-dir=DIR       each adapter keeps its own flash in DIR/<serial>.rom (loaded at
+                        the start when it exists, written at the end if the adapter was
+                        opened), in place of TARNEL_SIM_FLASH
+  --adapter-faults=N:FAULTS
+                        target-side faults of adapter N (1 for EMU00001), in the syntax
+                        of TARNEL_SIM_FAULTS, in place of that variable's faults
   --help                show this text
 
 Bulk OUT transfers are counted over the whole run from 1; IN transfers are not counted,
@@ -115,6 +121,17 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
             ok = number(1, 1'000'000'000, options.loseAnswersAt);
         } else if (name == "--answer-delay") {
             ok = number(0, 1000, options.answerDelayMs);
+        } else if (name == "--flash-dir") {
+            options.flashDir = value;
+            ok = hasValue && !value.empty();
+        } else if (name == "--adapter-faults") {
+            const auto colon = value.find(':');
+            ok = hasValue && colon != std::string_view::npos &&
+                 Number(value.substr(0, colon), 1, 4).has_value();
+            if (ok) {
+                options.faultyAdapter = *Number(value.substr(0, colon), 1, 4);
+                options.adapterFaults = value.substr(colon + 1);
+            }
         } else if (name == "--usb-trace") {
             options.usbTrace = value;
             ok = hasValue && !value.empty();

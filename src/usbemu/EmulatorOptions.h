@@ -16,6 +16,10 @@ struct EmulatorOptions {
     unsigned loseAnswersAt = 0;  // 0: never
     unsigned answerDelayMs = 2;
     std::string usbTrace;  // empty: none
+    std::string flashDir;  // empty: TARNEL_SIM_FLASH holds the first adapter's flash
+    // Target-side faults of one adapter (1-based), in place of TARNEL_SIM_FAULTS.
+    unsigned faultyAdapter = 0;  // 0: none
+    std::string adapterFaults;
     bool help = false;
     std::vector<std::string> command;
 };

@@ -57,6 +57,8 @@ std::string Variable(const char* name) {
 struct EmulatedDevice {
     DeviceLocation location;
     std::string name;
+    sim::Faults faults;     // target-side faults of this adapter
+    std::string flashPath;  // empty: the flash lives only in memory
     sim::ProtocolLog log;
     std::unique_ptr<sim::Target> target;
     std::unique_ptr<sim::Adapter> adapter;
@@ -73,8 +75,12 @@ bool HasCallFaults(const sim::Faults& f) {
 
 class Emulator {
 public:
-    Emulator(const EmulatorOptions& options, const sim::Faults& faults)
-        : options_(options), faults_(faults), trace_(options.usbTrace, Clock::now()) {
+    Emulator(const EmulatorOptions& options, const sim::Faults& faults,
+             const sim::Faults& adapterFaults)
+        : options_(options),
+          faults_(faults),
+          adapterFaults_(adapterFaults),
+          trace_(options.usbTrace, Clock::now()) {
         transferFaults_.unplugAt = options.unplugAt;
         transferFaults_.loseAnswersAt = options.loseAnswersAt;
     }
@@ -98,7 +104,8 @@ public:
     int Run();
 
 private:
-    EmulatedDevice& AddDevice(unsigned port, const ChipIdentity& identity, bool adapter);
+    EmulatedDevice& AddDevice(unsigned port, const ChipIdentity& identity, bool adapter,
+                              const sim::Faults& faults = {});
     bool Attach(EmulatedDevice& device, std::string* error);
     bool PreloadWorks();
     bool OpenUpTestbed(std::string* error);
@@ -109,6 +116,7 @@ private:
 
     const EmulatorOptions& options_;
     const sim::Faults& faults_;
+    const sim::Faults& adapterFaults_;  // those of options_.faultyAdapter
     UsbTrace trace_;
     TransferFaults transferFaults_;
     UMockdevTestbed* testbed_ = nullptr;
@@ -120,13 +128,16 @@ private:
     gid_t nobodyGid_ = 0;
 };
 
-EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity, bool adapter) {
+EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity, bool adapter,
+                                    const sim::Faults& faults) {
     auto device = std::make_unique<EmulatedDevice>();
     device->location = {.bus = 1, .port = port, .number = port + 1};
     device->name = DeviceName(device->location);
+    device->faults = faults;
     if (adapter) {
-        device->target = std::make_unique<sim::Target>(faults_, device->log);
-        device->adapter = std::make_unique<sim::Adapter>(faults_, device->log, *device->target);
+        device->target = std::make_unique<sim::Target>(device->faults, device->log);
+        device->adapter =
+            std::make_unique<sim::Adapter>(device->faults, device->log, *device->target);
     }
     device->chip = std::make_unique<UsbChip>(identity, device->adapter.get(),
                                              std::chrono::milliseconds(options_.answerDelayMs));
@@ -181,7 +192,14 @@ bool Emulator::SetUp(std::string* error) {
     for (unsigned i = 1; i <= options_.adapters; ++i) {
         char serial[16];
         std::snprintf(serial, sizeof serial, "EMU%05u", i);
-        AddDevice(port++, {kAdapterProductId, "Emulated", "Dravin", serial}, true);
+        EmulatedDevice& device =
+            AddDevice(port++, {kAdapterProductId, "Emulated", "Dravin", serial}, true,
+                      i == options_.faultyAdapter ? adapterFaults_ : faults_);
+        if (!options_.flashDir.empty()) {
+            device.flashPath = options_.flashDir + "/" + serial + ".rom";
+        } else if (i == 1) {
+            device.flashPath = Variable("TARNEL_SIM_FLASH");
+        }
     }
     // Added in the reverse order of their ports, so that a tool that keeps the order of
     // the listing instead of sorting by port shows it.
@@ -193,12 +211,12 @@ bool Emulator::SetUp(std::string* error) {
     if (options_.noPermission && !OpenUpTestbed(error)) {
         return false;
     }
-    if (firstAdapter_ != nullptr) {
-        const std::string flash = Variable("TARNEL_SIM_FLASH");
-        if (!flash.empty() && sim::LoadFlashFile(flash, firstAdapter_->target->Flash()) ==
-                                  sim::FlashLoad::Unreadable) {
+    for (const auto& device : devices_) {
+        if (!device->flashPath.empty() &&
+            sim::LoadFlashFile(device->flashPath, device->target->Flash()) ==
+                sim::FlashLoad::Unreadable) {
             std::fprintf(stderr, "tarnel-usb-emulator: cannot read the flash file %s\n",
-                         flash.c_str());
+                         device->flashPath.c_str());
         }
     }
     return true;
@@ -396,11 +414,11 @@ void Emulator::Finish(int status, const rusage& usage, double wallSeconds) {
                            " left without its serial driver when the command ended");
         }
     }
-    if (firstAdapter_ != nullptr && firstAdapter_->node->EverClaimed()) {
-        const std::string flash = Variable("TARNEL_SIM_FLASH");
-        if (!flash.empty() && !sim::SaveFlashFile(flash, firstAdapter_->target->Flash())) {
+    for (const auto& device : devices_) {
+        if (!device->flashPath.empty() && device->node->EverClaimed() &&
+            !sim::SaveFlashFile(device->flashPath, device->target->Flash())) {
             std::fprintf(stderr, "tarnel-usb-emulator: cannot write the flash file %s\n",
-                         flash.c_str());
+                         device->flashPath.c_str());
         }
     }
     const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
@@ -453,7 +471,13 @@ int main(int argc, char** argv) {
     // Timer slack of 1 ns, inherited by the command: umockdev's library pauses after every
     // ioctl, and the default slack makes each pause cost some 50 microseconds.
     ::prctl(PR_SET_TIMERSLACK, 1UL);
-    usbemu::Emulator emulator(*options, *faults);
+    const auto adapterFaults = sim::ParseFaults(options->adapterFaults, &error);
+    if (!adapterFaults || usbemu::HasCallFaults(*adapterFaults)) {
+        std::fprintf(stderr, "tarnel-usb-emulator: --adapter-faults: %s\n",
+                     adapterFaults ? "faults of driver calls are not seen here" : error.c_str());
+        return usbemu::kUsageExit;
+    }
+    usbemu::Emulator emulator(*options, *faults, *adapterFaults);
     if (!emulator.SetUp(&error)) {
         std::fprintf(stderr, "tarnel-usb-emulator: %s\n", error.c_str());
         return usbemu::kUnavailableExit;

@@ -1,0 +1,145 @@
+// Production use over emulated adapters: listing them, choosing one, and programming every
+// connected board at once with examples/program-all.sh.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/ImageFile.h"
+#include "support/SimProcess.h"
+
+namespace tarnel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::map<unsigned, std::uint16_t> kImage = {
+    {0x0000, 0x1111}, {0x0100, 0x2222}, {0x0200, 0x3333}};
+
+class ProductionUse : public ::testing::Test {
+protected:
+    // tarnel with the stand-in bootloader beside it, and one flash file per adapter, in a
+    // folder that every user may read.
+    ProductionUse() {
+        std::string pattern = (fs::temp_directory_path() / "tarnel-line-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        ::chmod(pattern.c_str(), 0755);
+        fs::copy_file(TARNEL_TOOL, dir_ / "tarnel");
+        fs::copy_file(TARNEL_STAND_IN_BOOTLOADER, dir_ / "flash.ram");
+        fs::create_directory(dir_ / "flashes");
+        image_ = (dir_ / "board.rom").string();
+        WriteImageFile(image_, kImage);
+        ::chmod(image_.c_str(), 0644);
+    }
+    ~ProductionUse() override { fs::remove_all(dir_); }
+
+    // Runs `command` under the emulator with `options`, each adapter with its own flash.
+    SimRunResult Emulate(std::vector<std::string> options,
+                         const std::vector<std::string>& command) {
+        SimRunRequest request;
+        request.executable = TARNEL_USB_EMULATOR;
+        request.arguments = std::move(options);
+        request.arguments.push_back("--flash-dir=" + (dir_ / "flashes").string());
+        request.arguments.push_back("--");
+        request.arguments.insert(request.arguments.end(), command.begin(), command.end());
+        request.headless = true;
+        SimRunResult run = RunTarnelSim(request);
+        EXPECT_FALSE(run.timedOut) << run.output;
+        EXPECT_NE(run.exitStatus, 69) << run.output;  // umockdev could not be set up
+        return run;
+    }
+
+    std::vector<std::string> Tool(const std::string& adapter) const {
+        return {"env", "TARNEL_ADAPTER=" + adapter, (dir_ / "tarnel").string(), "-cc", "-p",
+                image_};
+    }
+
+    // Whether the flash of adapter `serial` holds the image; false when it was never written.
+    bool Programmed(const std::string& serial) const {
+        std::ifstream file(dir_ / "flashes" / (serial + ".rom"));
+        std::stringstream text;
+        text << file.rdbuf();
+        return file.is_open() && text.str() == "@000000 1111\n@000100 2222\n@000200 3333\n";
+    }
+
+    fs::path dir_;
+    std::string image_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("QStandardPaths:", 0) != 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+TEST_F(ProductionUse, AdaptersAreListedFirstInPortOrderWithTheirAccess) {
+    SimRunResult run = Emulate({"--adapters=2", "--foreign-first"}, {TARNEL_ADAPTERS_TOOL});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(Lines(run.output), (std::vector<std::string>{"1-2 EMU00001 001/003 usable",
+                                                           "1-3 EMU00002 001/004 usable"}));
+
+    run = Emulate({"--no-permission"}, {TARNEL_ADAPTERS_TOOL});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.output.rfind("1-1 EMU00001 001/002 no-permission (", 0), 0u) << run.output;
+}
+
+TEST_F(ProductionUse, TarnelAdapterChoosesOneAdapterBySerialOrPort) {
+    struct Choice {
+        const char* adapter;
+        int exitStatus;
+        const char* programmed;  // serial of the adapter whose flash holds the image
+    };
+    for (const Choice& c : {Choice{"EMU00002", 0, "EMU00002"}, Choice{"1-3", 0, "EMU00003"},
+                            Choice{"EMU00009", 2, ""}, Choice{"1-9", 2, ""}}) {
+        SCOPED_TRACE(c.adapter);
+        fs::remove_all(dir_ / "flashes");
+        fs::create_directory(dir_ / "flashes");
+        const SimRunResult run = Emulate({"--adapters=3"}, Tool(c.adapter));
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << run.output;
+        for (const char* serial : {"EMU00001", "EMU00002", "EMU00003"}) {
+            EXPECT_EQ(Programmed(serial), std::string(serial) == c.programmed) << serial;
+        }
+    }
+}
+
+TEST_F(ProductionUse, ProgramAllProgramsEveryBoardAndNamesTheOneThatFailed) {
+    const std::vector<std::string> programAll = {"env", "TARNEL=" + (dir_ / "tarnel").string(),
+                                                 "TARNEL_ADAPTERS=" TARNEL_ADAPTERS_TOOL,
+                                                 TARNEL_PROGRAM_ALL, image_};
+
+    SimRunResult run = Emulate({"--adapters=2"}, programAll);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    std::vector<std::string> lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 2u) << run.output;
+    EXPECT_EQ(lines[0].rfind("1-1 EMU00001 ok ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("1-2 EMU00002 ok ", 0), 0u) << lines[1];
+    EXPECT_TRUE(Programmed("EMU00001") && Programmed("EMU00002"));
+
+    fs::remove_all(dir_ / "flashes");
+    fs::create_directory(dir_ / "flashes");
+    run = Emulate({"--adapters=3", "--adapter-faults=2:page-error=1"}, programAll);
+    EXPECT_EQ(run.exitStatus, 1) << run.output;
+    lines = Lines(run.output);
+    ASSERT_EQ(lines.size(), 3u) << run.output;
+    EXPECT_EQ(lines[0].rfind("1-1 EMU00001 ok ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "1-2 EMU00002 failed 1 Page programming error");
+    EXPECT_EQ(lines[2].rfind("1-3 EMU00003 ok ", 0), 0u) << lines[2];
+    EXPECT_TRUE(Programmed("EMU00001") && Programmed("EMU00003"));
+    EXPECT_FALSE(Programmed("EMU00002"));
+}
+
+}  // namespace
+}  // namespace tarnel::test
