@@ -22,4 +22,18 @@ std::string Hex32(unsigned long value) {
     return text;
 }
 
+std::string HexBytes(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return "-";
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 0x0F]);
+    }
+    return text;
+}
+
 }  // namespace tarnel::sim
