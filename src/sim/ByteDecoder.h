@@ -40,7 +40,6 @@ public:
     // if any. The same as feeding them one by one, without the cost of a call per byte.
     std::optional<Unit> FeedSome(std::span<const std::uint8_t>& bytes);
 
-    bool InSequence() const { return state_ != State::Idle; }
     // Forgets a sequence in progress without a report (the device was opened afresh).
     void Clear() { state_ = State::Idle; }
     // Drops a sequence in progress, reporting it as cut short by `cause`.
