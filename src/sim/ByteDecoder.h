@@ -54,6 +54,7 @@ private:
         AnswerBytes,  // an answer request's 0x70 bytes
     };
     std::optional<Unit> Start(std::uint8_t byte);
+    std::optional<Unit> WholeUnit(std::span<const std::uint8_t>& bytes);
     std::optional<Unit> TakeNibbles(std::span<const std::uint8_t>& bytes);
     std::string Progress() const;
 

@@ -27,11 +27,11 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
         return "-";
     }
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
+    std::string text(bytes.size() * 2, '0');
+    char* out = text.data();
     for (const std::uint8_t b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
+        *out++ = kDigits[b >> 4];
+        *out++ = kDigits[b & 0x0F];
     }
     return text;
 }
