@@ -138,6 +138,8 @@ std::string FaultHelp() {
         token.resize(std::max<std::size_t>(token.size() + 2, 17), ' ');
         text += "  " + token + std::string(fault.help) + "\n";
     }
+    text += "N counts from 1 over the whole process, K from 0; P is a page, 0.." +
+            std::to_string(kFlashPages - 1) + ".\n";
     return text;
 }
 

@@ -48,7 +48,8 @@ struct FaultDefinition {
 // Every fault, in the order that the help lists them.
 std::span<const FaultDefinition> FaultTable();
 
-// One line per fault: the token as it is written ("write-error=N") and its help text.
+// One line per fault: the token as it is written ("write-error=N") and its help text; then
+// a line on the values that N, K and P take.
 std::string FaultHelp();
 
 // Parses a list such as "silent-probe=1,busy-polls=3". Blanks around tokens and empty
