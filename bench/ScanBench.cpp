@@ -107,7 +107,7 @@ void ReadImage(benchmark::State& state, bool large, bool crlf) {
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["text_MB"] = benchmark::Counter(static_cast<double>(bytes) / 1e6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+                                                   benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
     state.counters["peak_rss_MB"] = static_cast<double>(PeakRssKiB()) / 1024.0;
     state.counters["rss_growth_kB"] = static_cast<double>(PeakRssKiB() - rssBefore);
@@ -128,7 +128,7 @@ void StreamGet(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["text_MB"] = benchmark::Counter(static_cast<double>(bytes) / 1e6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 
 BENCHMARK_CAPTURE(ReadImage, full_lf, false, false)->Unit(benchmark::kMillisecond);

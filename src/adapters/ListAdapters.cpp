@@ -17,12 +17,12 @@ constexpr int kExitNoneUsable = 2;
 
 const char* AccessWord(tarnel::usb::AdapterAccess access) {
     switch (access) {
-    case tarnel::usb::AdapterAccess::Usable:
-        return "usable";
-    case tarnel::usb::AdapterAccess::NoPermission:
-        return "no-permission";
-    case tarnel::usb::AdapterAccess::Unavailable:
-        break;
+        case tarnel::usb::AdapterAccess::Usable:
+            return "usable";
+        case tarnel::usb::AdapterAccess::NoPermission:
+            return "no-permission";
+        case tarnel::usb::AdapterAccess::Unavailable:
+            break;
     }
     return "unavailable";
 }
@@ -49,9 +49,10 @@ int main(int argc, char** argv) {
         return kExitNoneUsable;
     }
     if (adapters->empty()) {
-        std::fputs("tarnel-adapters: no adapter connected (USB ID 0403:f1a0); check the cable "
-                   "and that lsusb lists the adapter\n",
-                   stderr);
+        std::fputs(
+            "tarnel-adapters: no adapter connected (USB ID 0403:f1a0); check the cable "
+            "and that lsusb lists the adapter\n",
+            stderr);
         return kExitNoneUsable;
     }
     bool anyUsable = false;
@@ -60,18 +61,19 @@ int main(int argc, char** argv) {
                     adapter.serial.empty() ? "-" : adapter.serial.c_str(), adapter.bus,
                     adapter.address, AccessWord(adapter.access));
         switch (adapter.access) {
-        case tarnel::usb::AdapterAccess::Usable:
-            anyUsable = true;
-            break;
-        case tarnel::usb::AdapterAccess::NoPermission:
-            std::printf(" (/dev/bus/usb/%03d/%03d refuses this user: install the udev rule "
-                        "70-tarnel.rules, then log in at the machine's seat or join the "
-                        "plugdev group and log in again)",
-                        adapter.bus, adapter.address);
-            break;
-        case tarnel::usb::AdapterAccess::Unavailable:
-            std::printf(" (it could not be opened: unplugged, or held by another program)");
-            break;
+            case tarnel::usb::AdapterAccess::Usable:
+                anyUsable = true;
+                break;
+            case tarnel::usb::AdapterAccess::NoPermission:
+                std::printf(
+                    " (/dev/bus/usb/%03d/%03d refuses this user: install the udev rule "
+                    "70-tarnel.rules, then log in at the machine's seat or join the "
+                    "plugdev group and log in again)",
+                    adapter.bus, adapter.address);
+                break;
+            case tarnel::usb::AdapterAccess::Unavailable:
+                std::printf(" (it could not be opened: unplugged, or held by another program)");
+                break;
         }
         std::putchar('\n');
     }

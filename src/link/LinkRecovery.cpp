@@ -6,8 +6,8 @@
 
 namespace tarnel {
 
-using detail::LinkHasFailed;
 using detail::kPurgeBoth;
+using detail::LinkHasFailed;
 using detail::Record;
 
 namespace {

@@ -10,13 +10,13 @@ namespace {
 AdapterAccess AccessTo(libusb_device* device) {
     libusb_device_handle* handle = nullptr;
     switch (libusb_open(device, &handle)) {
-    case LIBUSB_SUCCESS:
-        libusb_close(handle);
-        return AdapterAccess::Usable;
-    case LIBUSB_ERROR_ACCESS:
-        return AdapterAccess::NoPermission;
-    default:
-        return AdapterAccess::Unavailable;
+        case LIBUSB_SUCCESS:
+            libusb_close(handle);
+            return AdapterAccess::Usable;
+        case LIBUSB_ERROR_ACCESS:
+            return AdapterAccess::NoPermission;
+        default:
+            return AdapterAccess::Unavailable;
     }
 }
 

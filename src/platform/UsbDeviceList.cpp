@@ -104,17 +104,17 @@ std::string SerialNumber(libusb_device* device) {
     }
     libusb_device_descriptor descriptor{};
     libusb_device_handle* handle = nullptr;
-    if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
-        descriptor.iSerialNumber == 0 || libusb_open(device, &handle) != 0) {
+    if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.iSerialNumber == 0 ||
+        libusb_open(device, &handle) != 0) {
         return {};
     }
     unsigned char text[128] = {};
     const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text,
                                                           static_cast<int>(sizeof text));
     libusb_close(handle);
-    return length > 0 ? std::string(reinterpret_cast<const char*>(text),
-                                    static_cast<std::size_t>(length))
-                      : std::string();
+    return length > 0
+               ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length))
+               : std::string();
 }
 
 std::string SelectedAdapter() {

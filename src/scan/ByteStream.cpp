@@ -23,7 +23,9 @@ const unsigned char* FindOrEnd(const unsigned char* from, const unsigned char* e
 }
 }  // namespace
 
-ByteStream::~ByteStream() { Close(); }
+ByteStream::~ByteStream() {
+    Close();
+}
 
 bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t bufferSize) {
     Close();

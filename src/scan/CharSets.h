@@ -5,7 +5,9 @@ namespace tarnel::detail {
 
 // The six white-space characters of the image format: space, tab, line feed, vertical tab,
 // form feed, carriage return. False for -1.
-inline bool IsImageSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsImageSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Membership as strchr tests it: the set's terminator matches a zero byte, so a zero
 // character is a member of every set. c is a character 0 to 255 or a signed char.

@@ -1,10 +1,15 @@
 #include "scan/ImageReader.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "scan/CharSets.h"
 
 namespace tarnel {
 
-int HexDigitValue(int c) { return detail::HexValue(c); }
+int HexDigitValue(int c) {
+    return detail::HexValue(c);
+}
 
 int PeekNonSpace(ByteStream& stream) {
     int c;
@@ -24,7 +29,9 @@ int SkipUntilOneOf(ByteStream& stream, const char* set) {
     return c;
 }
 
-int ReadHexDigit(ByteStream& stream) { return detail::HexValue(stream.Get()); }
+int ReadHexDigit(ByteStream& stream) {
+    return detail::HexValue(stream.Get());
+}
 
 int ReadHexByte(ByteStream& stream) {
     const int high = ReadHexDigit(stream);
@@ -50,32 +57,46 @@ int ReadHexWord(ByteStream& stream) {
     return high * 256 + low;
 }
 
+namespace {
+
+struct Record {
+    int address;
+    int value;
+};
+
+// The rest of a record after its "@": six hex digits of address, then, after any white
+// space (line ends included), four of value. Nothing when a digit is missing.
+std::optional<Record> ReadRecordBody(ByteStream& stream) {
+    const int high = ReadHexWord(stream);
+    if (high < 0) {
+        return std::nullopt;
+    }
+    const int low = ReadHexByte(stream);
+    if (low < 0) {
+        return std::nullopt;
+    }
+    PeekNonSpace(stream);
+    const int value = ReadHexWord(stream);
+    if (value < 0) {
+        return std::nullopt;
+    }
+    return Record{high * 256 + low, value};
+}
+
+}  // namespace
+
 int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity) {
     if (image == nullptr) {
         capacity = 0;
     }
     int highest = -1;
-    for (;;) {
-        const int c = PeekNonSpace(stream);
-        if (c < 0) {
-            break;
-        }
-        if (c == '@') {
-            stream.Get();
-            const int high = ReadHexWord(stream);
-            const int low = high < 0 ? -1 : ReadHexByte(stream);
-            if (low >= 0) {
-                const int address = high * 256 + low;
-                PeekNonSpace(stream);  // the value may stand after blanks or on a later line
-                const int value = ReadHexWord(stream);
-                if (value >= 0) {
-                    if (static_cast<std::uint32_t>(address) < capacity) {
-                        image[address] = static_cast<std::uint16_t>(value);
-                    }
-                    if (address > highest) {
-                        highest = address;
-                    }
+    while (PeekNonSpace(stream) >= 0) {
+        if (stream.Get() == '@') {
+            if (const auto record = ReadRecordBody(stream)) {
+                if (static_cast<std::uint32_t>(record->address) < capacity) {
+                    image[record->address] = static_cast<std::uint16_t>(record->value);
                 }
+                highest = std::max(highest, record->address);
             }
         }
         // The rest of the line, record or not. When a failed digit was the line feed itself,

@@ -41,7 +41,9 @@ int CharRefAt(const char* p, const char** semicolon) {
     return static_cast<int>(value);
 }
 
-int Upper(char c) { return std::toupper(static_cast<unsigned char>(c)); }
+int Upper(char c) {
+    return std::toupper(static_cast<unsigned char>(c));
+}
 
 }  // namespace
 
@@ -65,12 +67,23 @@ char* DecodeEscapes(char* s) {
         if (*from == '\\') {
             char decoded = '\0';
             switch (from[1]) {
-                case 'n': decoded = '\n'; break;
-                case 'r': decoded = '\r'; break;
-                case 't': decoded = '\t'; break;
-                case '"': decoded = '"'; break;
-                case '\'': decoded = '\''; break;
-                default: break;
+                case 'n':
+                    decoded = '\n';
+                    break;
+                case 'r':
+                    decoded = '\r';
+                    break;
+                case 't':
+                    decoded = '\t';
+                    break;
+                case '"':
+                    decoded = '"';
+                    break;
+                case '\'':
+                    decoded = '\'';
+                    break;
+                default:
+                    break;
             }
             if (decoded != '\0') {
                 *to++ = decoded;

@@ -279,8 +279,7 @@ int SkipWhileOneOf(ByteStream& stream, const char* set) {
     return c;
 }
 
-int ReadIdentifier(char* out, int count, const char* first, const char* rest,
-                   ByteStream& stream) {
+int ReadIdentifier(char* out, int count, const char* first, const char* rest, ByteStream& stream) {
     return ReadIdentifierT(out, count, first, rest, StreamSource(stream));
 }
 
@@ -376,7 +375,9 @@ int ReadTagStr(char* out, int count, const char*& cursor) {
     return ReadTagT(out, count, CursorSource(cursor));
 }
 
-int ReadHexDigitStr(const char*& cursor) { return detail::HexValue(CursorSource(cursor).Take()); }
+int ReadHexDigitStr(const char*& cursor) {
+    return detail::HexValue(CursorSource(cursor).Take());
+}
 
 int ReadHexByteStr(const char*& cursor) {
     const int high = ReadHexDigitStr(cursor);

@@ -45,8 +45,7 @@ int SkipWhileOneOf(ByteStream& stream, const char* set);
 
 // An identifier: a letter or a member of first, then letters, digits and members of rest.
 // Returns its length, or 0 (output empty, nothing consumed) when none begins here.
-int ReadIdentifier(char* out, int count, const char* first, const char* rest,
-                   ByteStream& stream);
+int ReadIdentifier(char* out, int count, const char* first, const char* rest, ByteStream& stream);
 // Every character up to the first white space or the end; no white space is skipped first.
 int ReadWord(char* out, int count, ByteStream& stream);
 // Every character up to the first member of set or the end.

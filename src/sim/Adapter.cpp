@@ -3,7 +3,6 @@
 #include <string>
 
 #include "sim/Hex.h"
-#include "sim/WireTrace.h"
 
 namespace tarnel::sim {
 
@@ -44,8 +43,8 @@ void Adapter::Write(std::span<const std::uint8_t> bytes) {
         WriteBitBang(bytes);
         return;
     }
-    for (const std::uint8_t byte : bytes) {
-        if (const auto unit = decoder_.Feed(byte)) {
+    while (!bytes.empty()) {
+        if (const auto unit = decoder_.FeedSome(bytes)) {
             Take(*unit);
         }
     }

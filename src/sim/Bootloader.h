@@ -32,7 +32,6 @@ public:
 
     // Forgets any command in progress (the target was reset).
     void Reset() { pending_.reset(); }
-    bool Busy() const { return pending_.has_value(); }
 
     // The debug port has stored `value` at data `address` while the bootloader runs.
     void DataWritten(unsigned address, std::uint16_t value);

@@ -1,10 +1,63 @@
 #include "sim/Faults.h"
 
+#include <array>
 #include <charconv>
 #include <set>
 
+#include "sim/FlashArray.h"
+
 namespace tarnel::sim {
 namespace {
+
+constexpr std::array kFaults{
+    FaultDefinition{"no-adapter", FaultArgument::None, "no device is listed",
+                    [](Faults& f, unsigned) { f.noAdapter = true; }},
+    FaultDefinition{"foreign-first", FaultArgument::None,
+                    "a device with ID 0x04036001 is listed at index 0, before the adapter",
+                    [](Faults& f, unsigned) { f.foreignFirst = true; }},
+    FaultDefinition{"open-fails", FaultArgument::None,
+                    "the device at index 0 cannot be opened; the adapter sits at index 1",
+                    [](Faults& f, unsigned) { f.openFails = true; }},
+    FaultDefinition{"silent-probe", FaultArgument::Ordinal,
+                    "the adapter ignores the first N probe bytes (1: the recovery pulse brings "
+                    "it back; 2 or more: it stays silent)",
+                    [](Faults& f, unsigned n) { f.silentProbes = n; }},
+    FaultDefinition{"write-error", FaultArgument::Ordinal,
+                    "the N-th FT_Write fails with status 4 (I/O error) and writes nothing",
+                    [](Faults& f, unsigned n) { f.writeError = n; }},
+    FaultDefinition{"short-write", FaultArgument::Ordinal,
+                    "the N-th FT_Write succeeds but writes one byte fewer than asked",
+                    [](Faults& f, unsigned n) { f.shortWrite = n; }},
+    FaultDefinition{"short-read", FaultArgument::Ordinal,
+                    "the N-th FT_Read succeeds but returns one byte fewer than asked",
+                    [](Faults& f, unsigned n) { f.shortRead = n; }},
+    FaultDefinition{"read-error", FaultArgument::Ordinal,
+                    "the N-th FT_Read fails with status 4 (I/O error)",
+                    [](Faults& f, unsigned n) { f.readError = n; }},
+    FaultDefinition{"busy-polls", FaultArgument::Count,
+                    "every mailbox command reads busy for K polls before its answer",
+                    [](Faults& f, unsigned k) { f.busyPolls = k; }},
+    FaultDefinition{"erase-busy", FaultArgument::None, "the bootloader never finishes an erase",
+                    [](Faults& f, unsigned) { f.eraseBusy = true; }},
+    FaultDefinition{"erase-error", FaultArgument::None, "the erase answers 2",
+                    [](Faults& f, unsigned) { f.eraseError = true; }},
+    FaultDefinition{"page-error", FaultArgument::Page, "programming page P answers 2",
+                    [](Faults& f, unsigned p) { f.pageError = p; }},
+};
+
+std::string_view Placeholder(FaultArgument argument) {
+    switch (argument) {
+        case FaultArgument::Ordinal:
+            return "=N";
+        case FaultArgument::Count:
+            return "=K";
+        case FaultArgument::Page:
+            return "=P";
+        case FaultArgument::None:
+            break;
+    }
+    return "";
+}
 
 std::string_view Trim(std::string_view s) {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
@@ -18,7 +71,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 // A decimal number of at most nine digits, nothing else.
-std::optional<unsigned> ParseCount(std::string_view digits) {
+std::optional<unsigned> ParseNumber(std::string_view digits) {
     if (digits.empty() || digits.size() > 9) {
         return std::nullopt;
     }
@@ -30,70 +83,65 @@ std::optional<unsigned> ParseCount(std::string_view digits) {
     return value;
 }
 
+// Why `value` does not suit `argument`, or nothing when it does.
+std::optional<std::string> CheckValue(FaultArgument argument, unsigned value) {
+    if (argument == FaultArgument::Ordinal && value == 0) {
+        return "counts from 1";
+    }
+    if (argument == FaultArgument::Page && value >= kFlashPages) {
+        return "names a page outside 0.." + std::to_string(kFlashPages - 1);
+    }
+    return std::nullopt;
+}
+
 // Applies one token; returns an explanation when it is refused.
 std::optional<std::string> Apply(std::string_view token, Faults& faults) {
     const auto eq = token.find('=');
     const std::string_view name = token.substr(0, eq);
     const bool hasValue = eq != std::string_view::npos;
+    const std::string quoted = "fault '" + std::string(name) + "'";
 
-    bool* flag = nullptr;
-    if (name == "no-adapter") {
-        flag = &faults.noAdapter;
-    } else if (name == "foreign-first") {
-        flag = &faults.foreignFirst;
-    } else if (name == "open-fails") {
-        flag = &faults.openFails;
-    } else if (name == "erase-busy") {
-        flag = &faults.eraseBusy;
-    } else if (name == "erase-error") {
-        flag = &faults.eraseError;
-    }
-    if (flag != nullptr) {
-        if (hasValue) {
-            return "fault '" + std::string(name) + "' takes no value";
+    for (const FaultDefinition& fault : kFaults) {
+        if (fault.name != name) {
+            continue;
         }
-        *flag = true;
+        if (fault.argument == FaultArgument::None) {
+            if (hasValue) {
+                return quoted + " takes no value";
+            }
+            fault.apply(faults, 0);
+            return std::nullopt;
+        }
+        const auto value = hasValue ? ParseNumber(token.substr(eq + 1)) : std::nullopt;
+        if (!value) {
+            return quoted + " needs a decimal number: '" + std::string(token) + "'";
+        }
+        if (const auto problem = CheckValue(fault.argument, *value)) {
+            return quoted + " " + *problem + ": '" + std::string(token) + "'";
+        }
+        fault.apply(faults, *value);
         return std::nullopt;
     }
-
-    unsigned* count = nullptr;
-    unsigned minimum = 1;
-    if (name == "silent-probe") {
-        count = &faults.silentProbes;
-    } else if (name == "write-error") {
-        count = &faults.writeError;
-    } else if (name == "short-write") {
-        count = &faults.shortWrite;
-    } else if (name == "short-read") {
-        count = &faults.shortRead;
-    } else if (name == "read-error") {
-        count = &faults.readError;
-    } else if (name == "busy-polls") {
-        count = &faults.busyPolls;
-        minimum = 0;
-    } else if (name != "page-error") {
-        return "unknown fault '" + std::string(token) + "'";
-    }
-    const auto value = hasValue ? ParseCount(token.substr(eq + 1)) : std::nullopt;
-    if (!value) {
-        return "fault '" + std::string(name) + "' needs a decimal number: '" + std::string(token) +
-               "'";
-    }
-    if (count == nullptr) {
-        if (*value > 127) {
-            return "page-error names a page outside 0..127: '" + std::string(token) + "'";
-        }
-        faults.pageError = *value;
-        return std::nullopt;
-    }
-    if (*value < minimum) {
-        return "fault '" + std::string(name) + "' counts from 1: '" + std::string(token) + "'";
-    }
-    *count = *value;
-    return std::nullopt;
+    return "unknown fault '" + std::string(token) + "'";
 }
 
 }  // namespace
+
+std::span<const FaultDefinition> FaultTable() {
+    return kFaults;
+}
+
+std::string FaultHelp() {
+    std::string text;
+    for (const FaultDefinition& fault : kFaults) {
+        std::string token = std::string(fault.name) + std::string(Placeholder(fault.argument));
+        token.resize(std::max<std::size_t>(token.size() + 2, 17), ' ');
+        text += "  " + token + std::string(fault.help) + "\n";
+    }
+    text += "N counts from 1 over the whole process, K from 0; P is a page, 0.." +
+            std::to_string(kFlashPages - 1) + ".\n";
+    return text;
+}
 
 std::optional<Faults> ParseFaults(std::string_view text, std::string* error) {
     Faults faults;

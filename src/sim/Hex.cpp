@@ -22,4 +22,18 @@ std::string Hex32(unsigned long value) {
     return text;
 }
 
+std::string HexBytes(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return "-";
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(bytes.size() * 2, '0');
+    char* out = text.data();
+    for (const std::uint8_t b : bytes) {
+        *out++ = kDigits[b >> 4];
+        *out++ = kDigits[b & 0x0F];
+    }
+    return text;
+}
+
 }  // namespace tarnel::sim

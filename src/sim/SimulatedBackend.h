@@ -59,7 +59,6 @@ public:
     bool AdapterOpen() const;
     std::size_t ProtocolErrorCount() const { return log_.Count(); }
     const std::vector<std::string>& ProtocolErrors() const { return log_.Messages(); }
-    std::uint32_t ReadTimeout() const { return readTimeoutMs_; }
 
 private:
     struct Device {

@@ -65,19 +65,22 @@ void TransactionAssembler::Terminate() {
         log_.Report("terminator without a word");
         return;
     }
-    const std::vector<std::uint32_t> words = std::move(words_);
+    // Copied out rather than moved, so that words_ keeps its storage for the next one.
+    const bool write = words_.size() == 2;
+    const std::uint32_t first = words_[0];
+    const std::uint32_t command = write ? words_[1] : first;
     words_.clear();
-    if (words.size() == 2) {
-        if ((words[1] & kReadFlag) != 0) {
-            log_.Report("write of " + Hex32(words[0]) + " with command " + Hex32(words[1]) +
+    if (write) {
+        if ((command & kReadFlag) != 0) {
+            log_.Report("write of " + Hex32(first) + " with command " + Hex32(command) +
                         ": the read flag must be clear in a write");
             return;
         }
-        target_.Write(words[1], words[0]);
-    } else if ((words[0] & kReadFlag) != 0) {
-        readCommand_ = words[0];
+        target_.Write(command, first);
+    } else if ((command & kReadFlag) != 0) {
+        readCommand_ = command;
     } else {
-        target_.Execute(words[0]);
+        target_.Execute(command);
     }
 }
 

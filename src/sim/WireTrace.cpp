@@ -1,7 +1,5 @@
 #include "sim/WireTrace.h"
 
-#include <cstdio>
-
 #include "sim/Hex.h"
 
 namespace tarnel::sim {
@@ -10,20 +8,6 @@ std::string Status(std::uint32_t status) {
     return std::to_string(status);
 }
 }  // namespace
-
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) {
-        return "-";
-    }
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
-    }
-    return text;
-}
 
 std::string FormatListDevices(std::uint32_t status, std::uint32_t count) {
     return "FT_ListDevices -> " + Status(status) + " " + std::to_string(count);

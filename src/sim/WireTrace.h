@@ -8,9 +8,9 @@
 #include <span>
 #include <string>
 
-namespace tarnel::sim {
+#include "sim/Hex.h"  // HexBytes: the hex field of the Write and Read lines
 
-std::string HexBytes(std::span<const std::uint8_t> bytes);  // "A3E3", or "-" when empty
+namespace tarnel::sim {
 
 std::string FormatListDevices(std::uint32_t status, std::uint32_t count);
 std::string FormatOpen(int index, std::uint32_t status);

@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "app/Mainform.h"
 #include "report/Report.h"
+#include "support/ProcessGlobals.h"
 
 namespace tarnel {
 namespace {
@@ -53,7 +54,7 @@ TEST(CommandLine, ReadsWholeCaseSensitiveArgumentsAndTheLastFileNameWins) {
 
 class MainformCommandLine : public ::testing::Test {
 protected:
-    void TearDown() override { quietMode = 0; }
+    test::ProcessGlobalsScope globals_;
 };
 
 TEST_F(MainformCommandLine, FlagsAndFileBoxFollowTheArguments) {

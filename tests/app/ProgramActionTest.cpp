@@ -34,14 +34,12 @@ protected:
         }
     }
 
-    // Number of trace lines that are status reads of the mailbox command word.
+    // Number of writes that are status reads of the mailbox command word.
     std::size_t MailboxPolls() const {
         std::size_t polls = 0;
-        for (const auto& line : Trace()) {
+        for (const auto& hex : WritesFrom(0)) {
             // read of 0x800000F1: command word with bit 31 set, then the answer request
-            if (line.rfind("FT_Write ", 0) == 0 &&
-                line.find("CA3130303030303F38A7EB8FE386A3CA7070707070707070") !=
-                    std::string::npos) {
+            if (hex.find("CA3130303030303F38A7EB8FE386A3CA7070707070707070") != std::string::npos) {
                 ++polls;
             }
         }

@@ -7,6 +7,7 @@
 #include "app/Mainform.h"
 #include "link/AdapterLink.h"
 #include "report/Report.h"
+#include "support/ProcessGlobals.h"
 #include "support/ScriptedBackend.h"
 
 namespace tarnel::test {
@@ -37,14 +38,11 @@ TEST(ResetStatus, OnlyTheRunningFlagDecidesTheRestart) {
         {0x00000020, true}, {0xFFFFFFFF, true}, {0x00000000, false}, {0xFFFFFFDF, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.status);
+        ProcessGlobalsScope globals;
         ScriptedDriverScope driver;
-        AbandonLink();
-        TheAdapterLink() = AdapterLink{};
-        TheAdapterLink().handle = kNoDevice;
         driver.backend.devices = {ScriptedDevice{}};
         driver.backend.QueueRead({0x01});  // probe answer
         driver.backend.QueueRead(AnswerBytes(c.status));
-        exitCode = 0;
         auto previous = SetMessageBoxService([](const char*, const char*, int) { return 1; });
         {
             TFmainform window(nullptr, {});

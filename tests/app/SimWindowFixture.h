@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,18 +16,14 @@
 #include "report/Report.h"
 #include "sim/Faults.h"
 #include "sim/SimulatedBackend.h"
+#include "support/ProcessGlobals.h"
+#include "support/WireTraceReader.h"
 
 namespace tarnel::test {
 
 class SimWindowFixture : public ::testing::Test {
 protected:
     SimWindowFixture() {
-        AbandonLink();
-        TheAdapterLink() = AdapterLink{};
-        TheAdapterLink().handle = kNoDevice;
-        autoFlush = 0;
-        exitCode = 0;
-        quietMode = 0;
         previousService_ = SetMessageBoxService([this](const char* text, const char*, int) {
             reports.emplace_back(text);
             return 1;
@@ -37,12 +32,8 @@ protected:
 
     ~SimWindowFixture() override {
         window.reset();
-        AbandonLink();
-        InstallDriverBackend(nullptr);
+        ResetProcessGlobals();  // now, while the simulator can still write into dir_
         SetMessageBoxService(std::move(previousService_));
-        exitCode = 0;
-        quietMode = 0;
-        autoFlush = 0;
     }
 
     // Installs a fresh simulator with `faults` (tokens as TARNEL_SIM_FAULTS takes them) and
@@ -64,25 +55,11 @@ protected:
     std::string TracePath() const { return dir_.filePath("wire.trace").toStdString(); }
 
     // Every line of the wire trace so far.
-    std::vector<std::string> Trace() const {
-        std::vector<std::string> lines;
-        std::ifstream file(TracePath());
-        for (std::string line; std::getline(file, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    std::vector<std::string> Trace() const { return ReadWireTrace(TracePath()).lines; }
 
     // The bytes of every FT_Write in the trace from line `from` on, as hex.
     std::vector<std::string> WritesFrom(std::size_t from) const {
-        std::vector<std::string> writes;
-        const auto lines = Trace();
-        for (std::size_t i = from; i < lines.size(); ++i) {
-            if (lines[i].rfind("FT_Write ", 0) == 0) {
-                writes.push_back(lines[i].substr(9, lines[i].find(' ', 9) - 9));
-            }
-        }
-        return writes;
+        return WrittenHex(Trace(), from);
     }
 
     // The attached state as the window shows it; the test fails unless the toggle, the
@@ -98,6 +75,7 @@ protected:
         return checked;
     }
 
+    ProcessGlobalsScope globals_;
     QTemporaryDir dir_;
     sim::SimulatedBackend* simulator = nullptr;
     std::unique_ptr<TFmainform> window;

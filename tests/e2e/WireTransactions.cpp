@@ -1,6 +1,9 @@
 #include "e2e/WireTransactions.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "support/WireTraceReader.h"
 
 namespace tarnel::test {
 namespace {
@@ -10,24 +13,6 @@ constexpr std::uint8_t kTerminator[6] = {0xA7, 0xEB, 0x8F, 0xE3, 0x86, 0xA3};
 std::uint8_t Reverse4(std::uint8_t n) {
     return static_cast<std::uint8_t>(((n & 1) << 3) | ((n & 2) << 1) | ((n & 4) >> 1) |
                                      ((n & 8) >> 3));
-}
-
-std::vector<std::uint8_t> WrittenBytes(const std::vector<std::string>& trace) {
-    std::vector<std::uint8_t> bytes;
-    for (const std::string& line : trace) {
-        if (line.rfind("FT_Write ", 0) != 0) {
-            continue;
-        }
-        const std::string hex = line.substr(9, line.find(' ', 9) - 9);
-        // Only what the driver accepted reached the adapter: "-> <status> <written>".
-        unsigned status = 0;
-        unsigned written = 0;
-        std::sscanf(line.c_str() + line.find("->"), "-> %u %u", &status, &written);
-        for (std::size_t i = 0; i + 1 < hex.size() && i / 2 < written; i += 2) {
-            bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-        }
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -43,7 +28,7 @@ std::string Describe(const Transaction& t) {
 
 std::vector<Transaction> DecodeTransactions(const std::vector<std::string>& trace,
                                             std::vector<std::string>& errors) {
-    const std::vector<std::uint8_t> bytes = WrittenBytes(trace);
+    const std::vector<std::uint8_t> bytes = AcceptedBytes(trace);
     std::vector<Transaction> transactions;
     std::vector<std::uint32_t> words;
     std::size_t i = 0;

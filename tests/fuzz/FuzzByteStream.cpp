@@ -33,9 +33,7 @@ struct Model {
         end = static_cast<std::int64_t>(i);
     }
     // The offset told when the next character is number k.
-    std::int64_t Position(std::size_t k) const {
-        return k < offsets.size() ? offsets[k] : end;
-    }
+    std::int64_t Position(std::size_t k) const { return k < offsets.size() ? offsets[k] : end; }
     std::vector<int> chars;
     std::vector<std::int64_t> offsets;
     std::int64_t end = 0;
@@ -57,7 +55,7 @@ void LineColumn(const Model& m, std::size_t k, int* line, int* column) {
 void Run(const Model& m, ByteStream& s, const std::string& ops) {
     std::size_t k = 0;  // the model's next character
     bool eof = false;
-    int last = -2;      // what the last Get returned, -2 when the last step was no Get
+    int last = -2;  // what the last Get returned, -2 when the last step was no Get
     std::vector<std::size_t> told = {0};
     for (unsigned char op : ops) {
         FUZZ_CHECK(s.Eof() == eof);

@@ -18,12 +18,17 @@ using tarnel::fuzz::Input;
 constexpr std::uint16_t kFill = 0xA5A5;
 constexpr std::uint16_t kGuard = 0x5A5A;
 
-bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 int Hex(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 

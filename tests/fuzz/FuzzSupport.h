@@ -13,13 +13,12 @@
 #include <vector>
 
 // A violated invariant: report it and abort, which libFuzzer records as a crash.
-#define FUZZ_CHECK(condition)                                                           \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__,       \
-                         #condition);                                                   \
-            std::abort();                                                               \
-        }                                                                               \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 namespace tarnel::fuzz {
@@ -88,8 +87,8 @@ public:
 private:
     ScratchFile() {
         const char* dir = std::getenv("TMPDIR");
-        std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
-                           "/tarnel-fuzz-XXXXXX";
+        std::string name =
+            std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarnel-fuzz-XXXXXX";
         fd_ = ::mkstemp(name.data());
         FUZZ_CHECK(fd_ >= 0);
         ::unlink(name.c_str());

@@ -33,8 +33,8 @@ const Reader kReaders[] = {
     {[](char* o, int n, ByteStream& s) { return ReadWord(o, n, s); },
      [](char* o, int n, const char*& c) { return ReadWordStr(o, n, c); }, 0, true},
     {[](char* o, int n, ByteStream& s) { return ReadUntilOneOf(o, n, TagValueStop, s); },
-     [](char* o, int n, const char*& c) { return ReadUntilOneOfStr(o, n, TagValueStop, c); },
-     0, true},
+     [](char* o, int n, const char*& c) { return ReadUntilOneOfStr(o, n, TagValueStop, c); }, 0,
+     true},
     {[](char* o, int n, ByteStream& s) {
          return ReadIdentifier(o, n, TagIdentStart, TagIdentRest, s);
      },
@@ -123,7 +123,8 @@ void CheckOutcome(const Reader& reader, const std::string& input, int count, con
         FUZZ_CHECK(opens);
         FUZZ_CHECK(o.scanError == 0);
         FUZZ_CHECK(o.consumed == o.result);  // the token is exactly what was consumed
-        const std::size_t stored = static_cast<std::size_t>(o.result < count ? o.result : count - 1);
+        const std::size_t stored =
+            static_cast<std::size_t>(o.result < count ? o.result : count - 1);
         if (count > 0) {
             FUZZ_CHECK(std::memcmp(o.out.data(), input.data(), stored) == 0);
         }

@@ -1,6 +1,6 @@
 #pragma once
-// Shared set-up of the link tests: a fresh link record, autoFlush cleared, the scripted
-// driver installed, and the call sequences that opening produces.
+// Shared set-up of the link tests: the process globals reset, the scripted driver
+// installed, and the call sequences that opening produces.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/AdapterLink.h"
+#include "support/ProcessGlobals.h"
 #include "support/ScriptedBackend.h"
 
 namespace tarnel::test {
@@ -36,13 +37,6 @@ inline Log RecoveryCalls() {
 
 class LinkFixture : public ::testing::Test {
 protected:
-    LinkFixture() {
-        TheAdapterLink() = AdapterLink{};
-        TheAdapterLink().handle = kNoDevice;
-        autoFlush = 0;
-    }
-    ~LinkFixture() override { autoFlush = 0; }
-
     AdapterLink& link() { return TheAdapterLink(); }
 
     // One adapter that answers the probe at once; the link is opened and the log cleared.
@@ -62,6 +56,7 @@ protected:
         backend.ClearLog();
     }
 
+    ProcessGlobalsScope globals;  // made before the driver is installed, gone after
     ScriptedDriverScope driver;
     ScriptedBackend& backend = driver.backend;
 };

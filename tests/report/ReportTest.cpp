@@ -5,6 +5,7 @@
 
 #include "report/MessageKeys.h"
 #include "report/Report.h"
+#include "support/ProcessGlobals.h"
 
 namespace tarnel {
 namespace {
@@ -18,19 +19,14 @@ struct ShownBox {
 class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        exitCode = 0;
-        quietMode = 0;
         previous_ = SetMessageBoxService([this](const char* text, const char* caption, int flags) {
             shown_.push_back({text, caption, flags});
             return kButtonOk;
         });
     }
-    void TearDown() override {
-        SetMessageBoxService(std::move(previous_));
-        exitCode = 0;
-        quietMode = 0;
-    }
+    void TearDown() override { SetMessageBoxService(std::move(previous_)); }
 
+    test::ProcessGlobalsScope globals_;
     std::vector<ShownBox> shown_;
     MessageBoxService previous_;
 };

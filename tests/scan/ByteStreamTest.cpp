@@ -51,7 +51,10 @@ TEST(ByteStream, TextModeDropsCarriageReturnsAndEndsAtCtrlZ) {
         {"crlf", "a\r\nb\r\n", "a\nb\n"},
         {"lone and repeated cr", "\ra\r\r\rb\r", "ab"},
         {"only cr", "\r\r\r\r\r\r\r", ""},
-        {"ctrl-z ends", "ab\x1a" "cd\n", "ab"},
+        {"ctrl-z ends",
+         "ab\x1a"
+         "cd\n",
+         "ab"},
         {"ctrl-z first", "\x1a@000000 1234\n", ""},
         {"cr before ctrl-z", "x\r\r\x1a\r\n", "x"},
         {"zero bytes pass", std::string("a\0b", 3), std::string("a\0b", 3)},
@@ -126,7 +129,9 @@ TEST(ByteStream, EveryToldPositionLeadsBackToTheSameCharacter) {
         "a\r\nb\r\n\r\nc",
         "\r\r\r\rx\r\r\ry\r",
         "@000100 3FFF\r\n@000101 0001\r\n",
-        std::string("\0\r\n\x1a" "after", 9),
+        std::string("\0\r\n\x1a"
+                    "after",
+                    9),
         AllBytes(),
     };
     for (const std::string& input : inputs) {

@@ -53,7 +53,7 @@ TEST(HexDigitValue, DigitsOfBothCasesAndNothingElse) {
 
 TEST(ReadHexDigit, ConsumesExactlyOneCharacterWhateverItIs) {
     const PrimitiveCase cases[] = {
-        {"7x", 7, "x"}, {"fx", 15, "x"}, {"Fx", 15, "x"}, {"gx", -1, "x"},
+        {"7x", 7, "x"},   {"fx", 15, "x"}, {"Fx", 15, "x"}, {"gx", -1, "x"},
         {"\nx", -1, "x"}, {" x", -1, "x"}, {"", -1, ""},
     };
     for (const auto& tc : cases) {
@@ -63,9 +63,9 @@ TEST(ReadHexDigit, ConsumesExactlyOneCharacterWhateverItIs) {
 
 TEST(ReadHexByte, FailingFirstDigitTakesOneCharacterOtherwiseTwo) {
     const PrimitiveCase cases[] = {
-        {"a5z", 0xA5, "z"}, {"00z", 0, "z"}, {"FFz", 0xFF, "z"},
-        {"x5z", -1, "5z"},  // first digit fails: one character consumed
-        {"5xz", -1, "z"},   // second fails: both consumed, no partial value
+        {"a5z", 0xA5, "z"}, {"00z", 0, "z"},
+        {"FFz", 0xFF, "z"}, {"x5z", -1, "5z"},  // first digit fails: one character consumed
+        {"5xz", -1, "z"},                       // second fails: both consumed, no partial value
         {"5", -1, ""},      {"", -1, ""},
     };
     for (const auto& tc : cases) {
@@ -130,8 +130,8 @@ protected:
     void Check(const ImageCase& tc, std::uint16_t fill = 0xFFFF) {
         SCOPED_TRACE(tc.name);
         std::vector<std::uint16_t> image(tc.capacity + 2, fill);
-        const int result = ReadWordImage(dir_.Write("image.rom", tc.text), image.data() + 1,
-                                         tc.capacity);
+        const int result =
+            ReadWordImage(dir_.Write("image.rom", tc.text), image.data() + 1, tc.capacity);
         EXPECT_EQ(result, tc.result);
         EXPECT_EQ(image.front(), fill) << "word before the image";
         EXPECT_EQ(image.back(), fill) << "word behind the capacity";
@@ -155,32 +155,44 @@ TEST_F(ReadWordImageTest, RecordsAndTheLinesAroundThem) {
         {"value 0xFFFF is written", "@000001 FFFF\n", 1, {}},
         {"no line end at the end", "@000100 3FFF", 0x100, {{0x100, 0x3FFF}}},
         {"no blank before the value", "@0001003FFF\n", 0x100, {{0x100, 0x3FFF}}},
-        {"case of hex digits", "@00a0ff abcd\n@00A0FE ABCD\n", 0xA0FF,
-         {{0xA0FF, 0xABCD}, {0xA0FE, 0xABCD}}, 0x10000},
-        {"value on the next line, its rest ignored", "@000010\n  1234 @000011 5555\n@000012 0001\n",
-         0x12, {{0x10, 0x1234}, {0x12, 0x0001}}},
+        {"case of hex digits",
+         "@00a0ff abcd\n@00A0FE ABCD\n",
+         0xA0FF,
+         {{0xA0FF, 0xABCD}, {0xA0FE, 0xABCD}},
+         0x10000},
+        {"value on the next line, its rest ignored",
+         "@000010\n  1234 @000011 5555\n@000012 0001\n",
+         0x12,
+         {{0x10, 0x1234}, {0x12, 0x0001}}},
         {"value after empty lines", "@000010\n\n\n\t4321\n", 0x10, {{0x10, 0x4321}}},
-        {"second record on a line is ignored", "@000001 1111 @000002 2222\n", 1,
-         {{1, 0x1111}}},
-        {"later record replaces earlier", "@000005 1111\n@000005 2222\n@000003 0003\n", 5,
+        {"second record on a line is ignored", "@000001 1111 @000002 2222\n", 1, {{1, 0x1111}}},
+        {"later record replaces earlier",
+         "@000005 1111\n@000005 2222\n@000003 0003\n",
+         5,
          {{5, 0x2222}, {3, 0x0003}}},
         {"leading blanks and tabs", " \t @000007 0007\n", 7, {{7, 0x0007}}},
-        {"text before @ hides the record", "x @000007 0007\n@000008 0008\n", 8,
-         {{8, 0x0008}}},
-        {"five-digit address drops the record", "@12345 ABCD\n@000001 0001\n", 1,
-         {{1, 0x0001}}},
+        {"text before @ hides the record", "x @000007 0007\n@000008 0008\n", 8, {{8, 0x0008}}},
+        {"five-digit address drops the record", "@12345 ABCD\n@000001 0001\n", 1, {{1, 0x0001}}},
         {"three-digit value swallows the next line",
-         "@000001 123\n@000002 2222\n@000003 3333\n", 3, {{3, 0x3333}}},
+         "@000001 123\n@000002 2222\n@000003 3333\n",
+         3,
+         {{3, 0x3333}}},
         {"address without value swallows the next line",
-         "@000001\n@000002 2222\n@000003 3333\n", 3, {{3, 0x3333}}},
+         "@000001\n@000002 2222\n@000003 3333\n",
+         3,
+         {{3, 0x3333}}},
         {"address broken by line end swallows the next line",
-         "@0000\n@000002 2222\n@000003 3333\n", 3, {{3, 0x3333}}},
+         "@0000\n@000002 2222\n@000003 3333\n",
+         3,
+         {{3, 0x3333}}},
         {"non-hex value", "@000001 12G4\n@000002 2222\n", 2, {{2, 0x2222}}},
         {"signs and prefixes are not hex", "@+00001 1111\n@000002 0x22\n", -1, {}},
         {"@ alone at the end", "@", -1, {}},
         {"value cut by the end", "@000001 12", -1, {}},
         {"zero byte in a comment ends the line skip",
-         std::string("#a\0@000001 1111\n", 16), 1, {{1, 0x1111}}},
+         std::string("#a\0@000001 1111\n", 16),
+         1,
+         {{1, 0x1111}}},
     };
     for (const auto& tc : cases) {
         Check(tc);
@@ -191,8 +203,7 @@ TEST_F(ReadWordImageTest, AddressesAtAndAboveTheCapacityCountButAreNotStored) {
     const ImageCase cases[] = {
         {"last word", "@007FFF 1234\n", 0x7FFF, {{0x7FFF, 0x1234}}},
         {"first word beyond", "@008000 1234\n", 0x8000, {}},
-        {"beyond, and a lower one stored", "@008000 1234\n@000001 0001\n", 0x8000,
-         {{1, 0x0001}}},
+        {"beyond, and a lower one stored", "@008000 1234\n@000001 0001\n", 0x8000, {{1, 0x0001}}},
         {"highest 24-bit address", "@FFFFFF 1234\n", 0xFFFFFF, {}},
         {"high 16 bits matter", "@010000 1234\n", 0x10000, {}},
         {"small capacity", "@000001 1111\n@000002 2222\n", 2, {{1, 0x1111}}, 2},
@@ -209,10 +220,13 @@ TEST_F(ReadWordImageTest, OnlyTheNamedWordsChangeWhateverTheFill) {
 
 TEST_F(ReadWordImageTest, CtrlZEndsTheFile) {
     const ImageCase cases[] = {
-        {"records behind it are not read", "@000001 1111\n\x1a@000002 2222\n", 1,
-         {{1, 0x1111}}},
+        {"records behind it are not read", "@000001 1111\n\x1a@000002 2222\n", 1, {{1, 0x1111}}},
         {"a file that begins with it", "\x1a@000001 1111\n", -1, {}},
-        {"inside a record", "@000001 11\x1a" "11\n", -1, {}},
+        {"inside a record",
+         "@000001 11\x1a"
+         "11\n",
+         -1,
+         {}},
     };
     for (const auto& tc : cases) {
         Check(tc);

@@ -28,10 +28,9 @@ struct DecodeCase {
 
 TEST(StripQuotes, OneLeadingOpenAndOneTrailingCloseEachOnTheirOwn) {
     const DecodeCase cases[] = {
-        {"\"abc\"", "abc"},     {"\"abc", "abc"},     {"abc\"", "abc"},
-        {"\"\"", ""},           {"\"", ""},           {"", ""},
-        {"a\"b", "a\"b"},       {"\"a\"b\"", "a\"b"}, {"\"\"\"", "\""},
-        {"'abc'", "'abc'"},
+        {"\"abc\"", "abc"}, {"\"abc", "abc"},   {"abc\"", "abc"}, {"\"\"", ""},
+        {"\"", ""},         {"", ""},           {"a\"b", "a\"b"}, {"\"a\"b\"", "a\"b"},
+        {"\"\"\"", "\""},   {"'abc'", "'abc'"},
     };
     for (const DecodeCase& tc : cases) {
         EXPECT_EQ(Decode([](char* s) { return StripQuotes(s, '"', '"'); }, tc.input), tc.output)
@@ -86,7 +85,7 @@ TEST(DecodeCharRefs, DecimalAndHexReferencesToLowEightBits) {
         {"&&#65;", "&A"},
         {"&#x4g;", "&#x4g;"},
         {"&#99999999999999999999999;", "\xff"},  // clamped to 0x7FFFFFFF
-        {"&#-99999999999;x", ""},  // clamped to -0x80000000, whose low bits are 0
+        {"&#-99999999999;x", ""},                // clamped to -0x80000000, whose low bits are 0
     };
     for (const DecodeCase& tc : cases) {
         EXPECT_EQ(Decode(DecodeCharRefs, tc.input), tc.output) << tc.input;
@@ -163,7 +162,10 @@ TEST(FindValue, NamesIgnoringCaseNeverValues) {
 }
 
 TEST(FindValue, FirstMatchingPairWins) {
-    const std::string list = "a\0" "1\0A\0" "2\0\0"s;
+    const std::string list =
+        "a\0"
+        "1\0A\0"
+        "2\0\0"s;
     EXPECT_STREQ(FindValue(list.c_str(), "a", nullptr), "1");
 }
 

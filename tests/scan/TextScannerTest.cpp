@@ -102,7 +102,7 @@ TEST(ReadIdentifier, LettersOrFirstThenLettersDigitsOrRest) {
             {"a_1 ", 32, 3, "a_1\0"s, " "},
             {"1a", 32, 0, "\0"s, "1a"},
             {"abc-", 32, 3, "abc\0"s, "-"},
-            {"_a", 32, 0, "\0"s, "_a"},  // "_" is only allowed inside
+            {"_a", 32, 0, "\0"s, "_a"},    // "_" is only allowed inside
             {"a!b", 32, 1, "a\0"s, "!b"},  // "!" is only allowed first
             {"x", 32, 1, "x\0"s, ""},
             {"", 32, 0, "\0"s, ""},
@@ -111,16 +111,19 @@ TEST(ReadIdentifier, LettersOrFirstThenLettersDigitsOrRest) {
             {"identifier", 0, 10, "", ""},
             {"identifier", -5, 10, "", ""},
         },
-        [](char* o, int n, ByteStream& s) { return ReadIdentifier(o, n, TagIdentStart, TagIdentRest, s); },
+        [](char* o, int n, ByteStream& s) {
+            return ReadIdentifier(o, n, TagIdentStart, TagIdentRest, s);
+        },
         [](char* o, int n, const char*& c) {
             return ReadIdentifierStr(o, n, TagIdentStart, TagIdentRest, c);
         });
 }
 
 TEST(ReadIdentifier, ZeroByteFromAStreamIsAMemberOfEverySet) {
-    RunStream({"a\0b c"s, 32, 3, "a\0b\0"s, " c"},
-              [](char* o, int n, ByteStream& s) { return ReadIdentifier(o, n, "", "", s); },
-              StreamMode::Binary);
+    RunStream(
+        {"a\0b c"s, 32, 3, "a\0b\0"s, " c"},
+        [](char* o, int n, ByteStream& s) { return ReadIdentifier(o, n, "", "", s); },
+        StreamMode::Binary);
 }
 
 TEST(ReadWord, UpToWhiteSpaceWithoutSkippingAny) {
@@ -134,7 +137,12 @@ TEST(ReadWord, UpToWhiteSpaceWithoutSkippingAny) {
             {"hello", 6, 5, "hello\0"s, ""},
             {" lead", 32, 0, "\0"s, " lead"},
             {"a\tb", 32, 1, "a\0"s, "\tb"},
-            {"a\xa0" "b c", 32, 3, "a\xa0" "b\0"s, " c"},  // 0xA0 is not white space
+            {"a\xa0"
+             "b c",
+             32, 3,
+             "a\xa0"
+             "b\0"s,
+             " c"},  // 0xA0 is not white space
             {"", 32, 0, "\0"s, ""},
         },
         [](char* o, int n, ByteStream& s) { return ReadWord(o, n, s); },
@@ -194,7 +202,10 @@ TEST(ReadRawTag, WholeTagUnchangedWithQuotedGreaterThan) {
 TEST(ReadTag, ParsesIntoPackedNameValueLists) {
     RunBoth(
         {
-            {"<x k=1 m>", 64, 1, "x\0\0k\0" "1\0m\0\0\0"s, ">"},
+            {"<x k=1 m>", 64, 1,
+             "x\0\0k\0"
+             "1\0m\0\0\0"s,
+             ">"},
             {"<x>", 64, 1, "x\0\0\0"s, ">"},
             {"<>", 64, 1, "\0"s, ">"},
             {"< >", 64, 1, "\0"s, ">"},
@@ -206,7 +217,10 @@ TEST(ReadTag, ParsesIntoPackedNameValueLists) {
             {"<a b=\"x\"y>", 64, 1, "a\0\0b\0x\0y\0\0\0"s, ">"},
             {"<!DOCTYPE html>", 64, 1, "!DOCTYPE\0\0html\0\0\0"s, ">"},
             {"<a b=\"&#0;tail\">", 64, 1, "a\0\0b\0\0\0"s, ">"},  // decoded zero ends the value
-            {"<x k=1 m> after", 64, 1, "x\0\0k\0" "1\0m\0\0\0"s, "> after"},
+            {"<x k=1 m> after", 64, 1,
+             "x\0\0k\0"
+             "1\0m\0\0\0"s,
+             "> after"},
         },
         [](char* o, int n, ByteStream& s) { return ReadTag(o, n, s); },
         [](char* o, int n, const char*& c) { return ReadTagStr(o, n, c); });
@@ -249,15 +263,14 @@ TEST(ReadTag, NoTagHereIsNotAFailure) {
 }
 
 TEST(ReadTag, CapacityOfExactlyTheListSucceedsOneLessFails) {
-    const std::string list = "x\0\0k\0" "1\0m\0\0\0"s;
+    const std::string list =
+        "x\0\0k\0"
+        "1\0m\0\0\0"s;
     ASSERT_EQ(list.size(), 11u);
     std::vector<TokenCase> cases = {
-        {"<x k=1 m>", 11, 1, list, ">"},
-        {"<x k=1 m>", 10, 0, "\0"s, ">", 1},
-        {"<x k=1 m>", 1, 0, "\0"s, ">", 1},
-        {"<x k=1 m>", 0, 0, "", ">", 1},
-        {"<>", 1, 1, "\0"s, ">"},
-        {"<>", 0, 0, "", ">", 1},
+        {"<x k=1 m>", 11, 1, list, ">"},    {"<x k=1 m>", 10, 0, "\0"s, ">", 1},
+        {"<x k=1 m>", 1, 0, "\0"s, ">", 1}, {"<x k=1 m>", 0, 0, "", ">", 1},
+        {"<>", 1, 1, "\0"s, ">"},           {"<>", 0, 0, "", ">", 1},
     };
     // A cut quoted value loses its closing quote, so it shrinks by one more byte and the end
     // mark still fits when the value is the last item.
@@ -269,9 +282,9 @@ TEST(ReadTag, CapacityOfExactlyTheListSucceedsOneLessFails) {
 }
 
 TEST(ReadTag, TextModeStreamDropsCarriageReturnsInsideTheTag) {
-    RunStream({"<x\r\nk=\"a\rb\">", 64, 1, "x\0\0k\0ab\0\0"s, ">"},
-              [](char* o, int n, ByteStream& s) { return ReadTag(o, n, s); },
-              StreamMode::Text);
+    RunStream(
+        {"<x\r\nk=\"a\rb\">", 64, 1, "x\0\0k\0ab\0\0"s, ">"},
+        [](char* o, int n, ByteStream& s) { return ReadTag(o, n, s); }, StreamMode::Text);
 }
 
 TEST(FindValue, FindsValuesInAListThatReadTagBuilt) {
@@ -339,8 +352,12 @@ TEST(HexStr, DigitsBytesAndWordsConsumeAsTheStreamReadersDo) {
         {ReadHexDigitStr, {{"a", 10, 1}, {"G", -1, 1}, {"", -1, 0}, {"\xff", -1, 1}}},
         {ReadHexByteStr, {{"a5", 0xA5, 2}, {"x5", -1, 1}, {"5x", -1, 2}, {"5", -1, 1}}},
         {ReadHexWordStr,
-         {{"1A2b", 0x1A2B, 4}, {"1G", -1, 2}, {"x234", -1, 1}, {"12x4", -1, 3},
-          {"123x", -1, 4}, {"12", -1, 2}}},
+         {{"1A2b", 0x1A2B, 4},
+          {"1G", -1, 2},
+          {"x234", -1, 1},
+          {"12x4", -1, 3},
+          {"123x", -1, 4},
+          {"12", -1, 2}}},
     };
     for (const auto& group : groups) {
         for (const HexStrCase& tc : group.cases) {
@@ -408,16 +425,19 @@ TEST(GetLineColumn, AgreesWithWhatThePushBackLeftUnread) {
 }
 
 TEST(GetLineColumn, AfterCtrlZAndBeyondTheEnd) {
-    ForEachShape("a\nb\x1a" "c\nd"s, StreamMode::Text, [](ByteStream& s) {
-        while (s.Get() >= 0) {
-        }
-        int column = 0;
-        EXPECT_EQ(GetLineColumn(s, &column), 2);
-        EXPECT_EQ(column, 2);
-        ASSERT_EQ(s.Seek(100), 0);
-        EXPECT_EQ(GetLineColumn(s, &column), 0);
-        EXPECT_EQ(column, 0);
-    });
+    ForEachShape(
+        "a\nb\x1a"
+        "c\nd"s,
+        StreamMode::Text, [](ByteStream& s) {
+            while (s.Get() >= 0) {
+            }
+            int column = 0;
+            EXPECT_EQ(GetLineColumn(s, &column), 2);
+            EXPECT_EQ(column, 2);
+            ASSERT_EQ(s.Seek(100), 0);
+            EXPECT_EQ(GetLineColumn(s, &column), 0);
+            EXPECT_EQ(column, 0);
+        });
 }
 
 TEST(GetLineColumn, StreamThatCannotTellGivesZero) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
+#include <string>
+
 #include "sim/Faults.h"
 
 namespace tarnel::sim {
@@ -63,6 +67,34 @@ TEST(ParseFaults, MalformedListsAreRefusedWithTheReason) {
         EXPECT_FALSE(ParseFaults(c.text, &error).has_value()) << c.text;
         EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << ": " << error;
     }
+}
+
+// The fault table of ARCHITECTURE.md is where a newcomer looks: it must name exactly the
+// faults of the table in the code, each with a token that parses.
+TEST(FaultTable, ArchitectureDocumentListsEveryFault) {
+    std::ifstream document(std::string(TARNEL_SOURCE_DIR) + "/ARCHITECTURE.md");
+    ASSERT_TRUE(document.is_open());
+    std::set<std::string> documented;
+    bool inFaults = false;
+    for (std::string line; std::getline(document, line);) {
+        if (line.rfind("## ", 0) == 0) {
+            inFaults = line == "## Faults";
+        } else if (inFaults && line.rfind("| `", 0) == 0) {
+            std::string token = line.substr(3, line.find('`', 3) - 3);
+            const auto eq = token.find('=');
+            if (eq != std::string::npos) {
+                token = token.substr(0, eq) + "=1";
+            }
+            std::string error;
+            EXPECT_TRUE(ParseFaults(token, &error).has_value()) << token << ": " << error;
+            documented.insert(token.substr(0, eq));
+        }
+    }
+    std::set<std::string> defined;
+    for (const FaultDefinition& fault : FaultTable()) {
+        defined.insert(std::string(fault.name));
+    }
+    EXPECT_EQ(documented, defined);
 }
 
 }  // namespace

@@ -102,23 +102,14 @@ public:
     }
 };
 
-std::vector<std::string> Writes(const std::vector<std::string>& trace) {
-    std::vector<std::string> writes;
-    for (const std::string& line : trace) {
-        if (line.rfind("FT_Write ", 0) == 0 || line.rfind("FT_Close", 0) == 0) {
-            writes.push_back(line);
-        }
-    }
-    return writes;
-}
-
 TEST_F(ProgrammingTest, AttachThenDetachPutsTheFixedBytesOnTheWire) {
     TempDir dir;
     Install(SimConfig{{}, "", (dir / "trace").string()});
     ASSERT_EQ(AttachAdapter(), 0);
     EXPECT_TRUE(sim().adapter().Attached());
     ASSERT_EQ(DetachAdapter(), 0);
-    EXPECT_EQ(Writes(ReadLines(dir / "trace")),
+    EXPECT_EQ(tarnel::test::CallsNamed(tarnel::test::ReadWireTrace(dir / "trace").lines,
+                                       {"FT_Write", "FT_Close"}),
               (std::vector<std::string>{"FT_Write D0 -> 0 1", "FT_Write 80C0E0A0A8B0 -> 0 6",
                                         "FT_Write A3E3 -> 0 2", "FT_Write E0A0 -> 0 2",
                                         "FT_Write 80C0E0A0A8B0 -> 0 6", "FT_Close -> 0"}));

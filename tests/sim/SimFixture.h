@@ -1,13 +1,12 @@
 #pragma once
 // Shared set-up of the simulator tests: a SimulatedBackend installed as the driver backend
-// (the fixture keeps a pointer to it), a fresh link record, autoFlush cleared, no sleeping,
-// and helpers that build channel bytes and drive the raw driver calls.
+// (the fixture keeps a pointer to it), the process globals reset, no sleeping, and helpers
+// that build channel bytes and drive the raw driver calls.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +18,8 @@
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
 #include "sim/SimulatedBackend.h"
+#include "support/ProcessGlobals.h"
+#include "support/WireTraceReader.h"
 
 namespace tarnel::sim::test {
 
@@ -69,15 +70,6 @@ inline std::uint32_t DecodeAnswer(const Bytes& bytes) {
     return word;
 }
 
-inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // A directory of its own for each test, removed afterwards.
 class TempDir {
 public:
@@ -105,14 +97,6 @@ class SimFixture : public ::testing::Test {
 public:
     SimFixture() {
         SetSleepFunction([](unsigned) {});
-        TheAdapterLink() = AdapterLink{};
-        TheAdapterLink().handle = kNoDevice;
-        autoFlush = 0;
-    }
-    ~SimFixture() override {
-        InstallDriverBackend(nullptr);
-        SetSleepFunction({});
-        autoFlush = 0;
     }
 
     // Installs a simulator with this configuration, replacing the previous one.
@@ -186,6 +170,7 @@ public:
         return DecodeAnswer(answer);
     }
 
+    tarnel::test::ProcessGlobalsScope globals_;
     SimulatedBackend* sim_ = nullptr;
 };
 

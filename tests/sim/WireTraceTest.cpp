@@ -9,6 +9,8 @@
 namespace tarnel::sim::test {
 namespace {
 
+using tarnel::test::ReadWireTrace;
+
 class WireTraceTest : public SimFixture {
 protected:
     TempDir dir;
@@ -74,7 +76,7 @@ TEST_F(WireTraceTest, EveryCallKindHasItsExactLine) {
         "FT_Close -> 0",
         "FT_Open 5 -> 2",
     };
-    EXPECT_EQ(ReadLines(tracePath), expected);
+    EXPECT_EQ(ReadWireTrace(tracePath).lines, expected);
 }
 
 TEST_F(WireTraceTest, FailedAndShortCallsShowTheirStatusAndCounts) {
@@ -93,7 +95,7 @@ TEST_F(WireTraceTest, FailedAndShortCallsShowTheirStatusAndCounts) {
     EXPECT_EQ(FT_Read(h, buffer.data(), 4, &n), FT_OK);
     EXPECT_EQ(n, 0u);
 
-    const auto lines = ReadLines(tracePath);
+    const auto lines = ReadWireTrace(tracePath).lines;
     ASSERT_GE(lines.size(), 6u);
     EXPECT_EQ(lines[2], "FT_Write D0 -> 4 0");
     EXPECT_EQ(lines[3], "FT_Write 80C0E0A0A8B0 -> 0 5");
@@ -105,7 +107,7 @@ TEST_F(WireTraceTest, ProtocolErrorsFollowTheCallAsCommentLines) {
     InstallTraced();
     const FT_HANDLE h = OpenDevice();
     Send(h, {0x55});
-    const auto lines = ReadLines(tracePath);
+    const auto lines = ReadWireTrace(tracePath).lines;
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "FT_Write 55 -> 0 1");
     EXPECT_EQ(lines[2], "# protocol error: unknown byte 0x55");
@@ -117,7 +119,7 @@ TEST_F(WireTraceTest, TraceIsAppendedAcrossRuns) {
     FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
     InstallTraced("no-adapter");
     FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
-    EXPECT_EQ(ReadLines(tracePath),
+    EXPECT_EQ(ReadWireTrace(tracePath).lines,
               (std::vector<std::string>{"FT_ListDevices -> 0 1", "FT_ListDevices -> 0 0"}));
 }
 

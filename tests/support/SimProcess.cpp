@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/WireTraceReader.h"
+
 extern char** environ;
 
 namespace tarnel::test {
@@ -180,15 +182,10 @@ SimRunResult RunTarnelSim(const SimRunRequest& request) {
         }
     }
 
-    result.trace = ReadLines(dir / "trace.txt");
-    static const std::string kErrorPrefix = "# protocol error: ";
-    for (const std::string& line : result.trace) {
-        if (line.rfind(kErrorPrefix, 0) == 0) {
-            result.protocolErrors.push_back(line.substr(kErrorPrefix.size()));
-        } else if (line.rfind('#', 0) != 0) {
-            result.calls.push_back(line);
-        }
-    }
+    WireTraceText trace = ReadWireTrace(dir / "trace.txt");
+    result.trace = std::move(trace.lines);
+    result.calls = std::move(trace.calls);
+    result.protocolErrors = std::move(trace.protocolErrors);
     ReadFlash(dir / "flash.rom", result);
     std::ifstream output(dir / "output.txt");
     std::stringstream text;
