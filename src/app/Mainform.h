@@ -96,8 +96,6 @@ public:
     void setAboutWindow(TFabout* about) { about_ = about; }
     // The open-file dialog owned by ACfileopen, created on first use.
     QFileDialog* fileDialog();
-    // True while a Program request runs.
-    bool programBusy() const { return programBusy_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -20,7 +20,7 @@ extern "C" {
     Pack(1, 0),
     Pack(0, 0),
     "Tarnel",
-    "1.0.0.3",
+    TARNEL_FILE_VERSION,
     "1.0.0.0",
     "The Tarnel developers",
 };
