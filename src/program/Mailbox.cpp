@@ -24,7 +24,7 @@ int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t p
 std::vector<int> NonBlankPages(FlashImage image) {
     std::vector<int> pages;
     for (int page = 0; page < kFlashPages; ++page) {
-        const auto words = image.subspan(static_cast<std::size_t>(page * kPageWords), kPageWords);
+        const auto words = image.subspan(static_cast<std::size_t>(page) * kPageWords, kPageWords);
         if (std::ranges::any_of(words, [](std::uint16_t word) { return word != 0xFFFF; })) {
             pages.push_back(page);
         }
@@ -33,7 +33,7 @@ std::vector<int> NonBlankPages(FlashImage image) {
 }
 
 int SendPage(FlashImage image, int page) {
-    const auto words = image.subspan(static_cast<std::size_t>(page * kPageWords), kPageWords);
+    const auto words = image.subspan(static_cast<std::size_t>(page) * kPageWords, kPageWords);
     if (EiceWrite(CmdDataWord | kMailboxPageAddress, static_cast<std::uint32_t>(page)) != 0 ||
         EiceWrite(CmdDataWord | kMailboxBufferAddress, words[0]) != 0) {
         return 1;
