@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ToolFolder.h"
 #include "support/ImageFile.h"
 #include "support/SimProcess.h"
 
@@ -25,15 +26,9 @@ const std::map<unsigned, std::uint16_t> kImage = {
 
 class ProductionUse : public ::testing::Test {
 protected:
-    // tarnel with the stand-in bootloader beside it, and one flash file per adapter, in a
-    // folder that every user may read.
-    ProductionUse() {
-        std::string pattern = (fs::temp_directory_path() / "tarnel-line-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        ::chmod(pattern.c_str(), 0755);
-        fs::copy_file(TARNEL_TOOL, dir_ / "tarnel");
-        fs::copy_file(TARNEL_STAND_IN_BOOTLOADER, dir_ / "flash.ram");
+    // tarnel with the stand-in bootloader beside it, and one flash file per adapter.
+    ProductionUse() : dir_(MakeToolFolder()) {
+        EXPECT_FALSE(dir_.empty());
         fs::create_directory(dir_ / "flashes");
         image_ = (dir_ / "board.rom").string();
         WriteImageFile(image_, kImage);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ToolFolder.h"
 #include "support/ImageFile.h"
 #include "support/SimProcess.h"
 
@@ -67,12 +68,8 @@ protected:
     // One copy of tarnel with a copy of the stand-in bootloader beside it, in a folder that
     // every user can read (the no-permission case runs the tool as another user).
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tarnel-usb-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        ::chmod(pattern.c_str(), 0755);
-        fs::copy_file(TARNEL_TOOL, dir_ / "tarnel");
-        fs::copy_file(TARNEL_STAND_IN_BOOTLOADER, dir_ / "flash.ram");
+        dir_ = MakeToolFolder();
+        ASSERT_FALSE(dir_.empty());
     }
     static void TearDownTestSuite() { fs::remove_all(dir_); }
 
