@@ -90,8 +90,11 @@ int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capaci
         capacity = 0;
     }
     int highest = -1;
-    while (PeekNonSpace(stream) >= 0) {
-        if (stream.Get() == '@') {
+    for (int c = PeekNonSpace(stream); c >= 0; c = PeekNonSpace(stream)) {
+        // Only the "@" is taken here: any other first character, a zero byte included, is
+        // left to the skip below, which also stops at a zero byte.
+        if (c == '@') {
+            stream.Get();
             if (const auto record = ReadRecordBody(stream)) {
                 if (static_cast<std::uint32_t>(record->address) < capacity) {
                     image[record->address] = static_cast<std::uint16_t>(record->value);

@@ -193,6 +193,10 @@ TEST_F(ReadWordImageTest, RecordsAndTheLinesAroundThem) {
          std::string("#a\0@000001 1111\n", 16),
          1,
          {{1, 0x1111}}},
+        {"zero byte opening a line ends its own skip",
+         std::string("\0@000001 1111\n", 14),
+         1,
+         {{1, 0x1111}}},
     };
     for (const auto& tc : cases) {
         Check(tc);
