@@ -33,7 +33,7 @@ std::optional<std::vector<AdapterInfo>> ListAdapters() {
         if (list.ok()) {
             adapters.emplace();
             for (libusb_device* device : list.devices()) {
-                if ((DeviceId(device) & 0xFFFFu) != kAdapterProductId) {
+                if (!IsAdapter(device)) {
                     continue;
                 }
                 adapters->push_back({PortPath(device), SerialNumber(device),

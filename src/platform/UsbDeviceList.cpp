@@ -52,9 +52,8 @@ VendorDeviceList::VendorDeviceList(libusb_context* context, std::string_view ada
         if (id >> 16 != kVendorId) {
             continue;
         }
-        const bool isAdapter = (id & 0xFFFFu) == kAdapterProductId;
-        if (!adapter.empty() &&
-            !(isAdapter && (PortPath(all[i]) == adapter || SerialNumber(all[i]) == adapter))) {
+        if (!adapter.empty() && !(IsAdapter(all[i]) && (PortPath(all[i]) == adapter ||
+                                                        SerialNumber(all[i]) == adapter))) {
             continue;
         }
         devices_.push_back(libusb_ref_device(all[i]));
@@ -63,10 +62,8 @@ VendorDeviceList::VendorDeviceList(libusb_context* context, std::string_view ada
     // Adapters first, so that another device of the vendor (a USB serial cable) listed
     // before an adapter does not hide it.
     std::stable_sort(devices_.begin(), devices_.end(), [](libusb_device* a, libusb_device* b) {
-        const bool aAdapter = (DeviceId(a) & 0xFFFFu) == kAdapterProductId;
-        const bool bAdapter = (DeviceId(b) & 0xFFFFu) == kAdapterProductId;
-        if (aAdapter != bAdapter) {
-            return aAdapter;
+        if (IsAdapter(a) != IsAdapter(b)) {
+            return IsAdapter(a);
         }
         return LocationOf(a) < LocationOf(b);
     });
@@ -85,6 +82,10 @@ std::uint32_t DeviceId(libusb_device* device) {
         return 0;
     }
     return std::uint32_t{descriptor.idVendor} << 16 | descriptor.idProduct;
+}
+
+bool IsAdapter(libusb_device* device) {
+    return DeviceId(device) == (std::uint32_t{kVendorId} << 16 | kAdapterProductId);
 }
 
 std::string PortPath(libusb_device* device) {

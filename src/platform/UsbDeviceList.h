@@ -43,6 +43,9 @@ private:
 // vendor ID << 16 | product ID, or 0 when the descriptor cannot be read.
 std::uint32_t DeviceId(libusb_device* device);
 
+// Whether `device` is a programming adapter (kVendorId, kAdapterProductId).
+bool IsAdapter(libusb_device* device);
+
 // The port path as sysfs and `lsusb -t` show it: the bus number, a dash, and the port
 // numbers from the root hub joined by dots, such as "1-4.2".
 std::string PortPath(libusb_device* device);
