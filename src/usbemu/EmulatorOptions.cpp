@@ -47,6 +47,14 @@ Options:
                         reports POLLERR and a remove event follows
   --lose-answers-at=N   the answers to the N-th bulk OUT transfer and every later one
                         never reach the host (the target stops answering)
+  --out-fails-at=N:HOW  the N-th bulk OUT transfer fails while the device stays: HOW is
+                        stall (it ends with EPIPE, nothing taken), timeout (nothing
+                        taken and it never completes, until the host gives it up) or
+                        short (the chip takes the first half and completes it as done)
+  --in-fails-after=N    the first bulk IN transfer to complete after the N-th bulk OUT
+                        ends with EPROTO (a transaction error); the answers stay queued
+  --fixed-latency=MS    the chip's latency timer stays MS, 1 to 255, whatever the host
+                        sets (to see what another latency costs)
   --answer-delay=MS     time the adapter takes to answer a transfer, 0 to 1000 (default 2)
   --usb-trace=FILE      append the USB trace to FILE: one line per control request,
                         bulk transfer, claim, release and kernel-driver request
@@ -119,6 +127,24 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
             ok = number(1, 1'000'000'000, options.unplugAt);
         } else if (name == "--lose-answers-at") {
             ok = number(1, 1'000'000'000, options.loseAnswersAt);
+        } else if (name == "--out-fails-at") {
+            const auto colon = value.find(':');
+            const std::string_view how =
+                colon == std::string_view::npos ? "" : value.substr(colon + 1);
+            const auto at = hasValue && colon != std::string_view::npos
+                                ? Number(value.substr(0, colon), 1, 1'000'000'000)
+                                : std::nullopt;
+            ok = at.has_value() && (how == "stall" || how == "timeout" || how == "short");
+            if (ok) {
+                options.outFailsAt = *at;
+                options.outFault = how == "stall"     ? OutFault::Stall
+                                   : how == "timeout" ? OutFault::TimeOut
+                                                      : OutFault::Short;
+            }
+        } else if (name == "--in-fails-after") {
+            ok = number(1, 1'000'000'000, options.inFailsAfter);
+        } else if (name == "--fixed-latency") {
+            ok = number(1, 255, options.fixedLatencyMs);
         } else if (name == "--answer-delay") {
             ok = number(0, 1000, options.answerDelayMs);
         } else if (name == "--flash-dir") {

@@ -7,6 +7,13 @@
 
 namespace tarnel::usbemu {
 
+// How a bulk OUT transfer fails while the device stays present.
+enum class OutFault {
+    Stall,    // the endpoint stalls: the transfer ends with EPIPE, no byte taken
+    TimeOut,  // the chip takes nothing and never completes it: the host's time-out ends it
+    Short,    // the chip takes the first half of the bytes and completes it as done
+};
+
 struct EmulatorOptions {
     unsigned adapters = 1;
     bool foreignFirst = false;
@@ -15,8 +22,13 @@ struct EmulatorOptions {
     unsigned unplugAt = 0;       // 0: never
     unsigned loseAnswersAt = 0;  // 0: never
     unsigned answerDelayMs = 2;
-    std::string usbTrace;  // empty: none
-    std::string flashDir;  // empty: TARNEL_SIM_FLASH holds the first adapter's flash
+    // Bulk OUT transfer that fails while the device stays (0: none) and how.
+    unsigned outFailsAt = 0;
+    OutFault outFault = OutFault::Stall;
+    unsigned inFailsAfter = 0;    // the first bulk IN after this bulk OUT fails; 0: none
+    unsigned fixedLatencyMs = 0;  // 0: the chip's latency timer is what the host sets
+    std::string usbTrace;         // empty: none
+    std::string flashDir;         // empty: TARNEL_SIM_FLASH holds the first adapter's flash
     // Target-side faults of one adapter (1-based), in place of TARNEL_SIM_FAULTS.
     unsigned faultyAdapter = 0;  // 0: none
     std::string adapterFaults;

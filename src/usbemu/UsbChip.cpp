@@ -250,7 +250,7 @@ Clock::time_point UsbChip::InDue(Clock::time_point now) const {
     if (ReadyBytes(now) >= kPayloadPerPacket) {
         return now;
     }
-    return std::max(now, lastPacket_ + std::chrono::milliseconds(latencyMs_));
+    return std::max(now, lastPacket_ + std::chrono::milliseconds(LatencyMs()));
 }
 
 std::size_t UsbChip::BulkIn(std::span<std::uint8_t> buffer, Clock::time_point now) {

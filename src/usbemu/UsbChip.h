@@ -87,7 +87,11 @@ public:
 
     // From now on the adapter's answers never reach the host (the target went quiet).
     void LoseAnswers() { loseAnswers_ = true; }
-    std::uint8_t LatencyMs() const { return latencyMs_; }
+    // The latency timer stays `ms` whatever the host sets; reading it back still answers
+    // what the host set, so the host cannot tell.
+    void FixLatency(std::uint8_t ms) { fixedLatencyMs_ = ms; }
+    // The period the latency timer runs with.
+    std::uint8_t LatencyMs() const { return fixedLatencyMs_ != 0 ? fixedLatencyMs_ : latencyMs_; }
 
 private:
     struct Answer {
@@ -103,7 +107,8 @@ private:
     sim::Adapter* adapter_;
     Clock::duration answerDelay_;
     std::deque<Answer> answers_;
-    std::uint8_t latencyMs_ = 16;  // the chip's value after power-up
+    std::uint8_t latencyMs_ = 16;      // the chip's value after power-up
+    std::uint8_t fixedLatencyMs_ = 0;  // 0: the timer runs with latencyMs_
     Clock::time_point lastPacket_{};
     bool loseAnswers_ = false;
 };

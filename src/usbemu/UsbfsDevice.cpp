@@ -49,6 +49,9 @@ std::string Hex4(unsigned value) {
     return sim::Hex16(value).substr(2);
 }
 
+// A URB that completes only when it is discarded or the device goes.
+constexpr Clock::time_point kNeverDue = Clock::time_point::max();
+
 // A reap held back until a URB falls due.
 struct HeldReap {
     UsbfsDevice* device;
@@ -215,17 +218,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
     }
-    if (bulkOut && !gone_ && setup_.faults != nullptr) {
-        TransferFaults& faults = *setup_.faults;
-        ++faults.bulkOutCount;
-        if (faults.bulkOutCount == faults.loseAnswersAt) {
-            trace_.Comment("emulator: the adapter's answers are lost from here on");
-            chip_.LoseAnswers();
-        }
-        if (faults.bulkOutCount == faults.unplugAt && setup_.onUnplug) {
-            Unplug();
-        }
-    }
+    const bool outFails = bulkOut && !gone_ && CountBulkOut();
     if (gone_) {
         g_object_unref(urbData);
         umockdev_ioctl_client_complete(client, -1, ENODEV);
@@ -243,7 +236,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (control) {
         SubmitControl(urb);
     } else if (bulkOut) {
-        SubmitBulkOut(urb, now);
+        SubmitBulkOut(urb, now, outFails);
     } else {
         urb.due = chip_.InDue(now);
     }
@@ -282,9 +275,45 @@ void UsbfsDevice::SubmitControl(Urb& urb) {
     TraceProtocolErrors();
 }
 
-void UsbfsDevice::SubmitBulkOut(Urb& urb, Clock::time_point now) {
-    const std::span<const std::uint8_t> bytes(urb.buffer->data,
-                                              static_cast<std::size_t>(urb.buffer->data_len));
+bool UsbfsDevice::CountBulkOut() {
+    if (setup_.faults == nullptr) {
+        return false;
+    }
+    TransferFaults& faults = *setup_.faults;
+    ++faults.bulkOutCount;
+    if (faults.bulkOutCount == faults.loseAnswersAt) {
+        trace_.Comment("emulator: the adapter's answers are lost from here on");
+        chip_.LoseAnswers();
+    }
+    if (faults.bulkOutCount == faults.inFailsAfter) {
+        faults.inFailPending = true;
+    }
+    if (faults.bulkOutCount == faults.unplugAt && setup_.onUnplug) {
+        Unplug();
+    }
+    return faults.bulkOutCount == faults.outFailsAt;
+}
+
+void UsbfsDevice::SubmitBulkOut(Urb& urb, Clock::time_point now, bool fails) {
+    std::span<const std::uint8_t> bytes(urb.buffer->data,
+                                        static_cast<std::size_t>(urb.buffer->data_len));
+    const OutFault fault = fails ? setup_.faults->outFault : OutFault::Short;
+    if (fails && fault == OutFault::Stall) {
+        trace_.Line(setup_.name, "OUT " + sim::HexBytes(bytes) + " -> " + std::to_string(-EPIPE));
+        urb.status = -EPIPE;
+        return;
+    }
+    if (fails && fault == OutFault::TimeOut) {
+        trace_.Comment("emulator: " + setup_.name + " takes nothing of OUT " +
+                       sim::HexBytes(bytes) + " until the host gives it up");
+        urb.due = kNeverDue;
+        return;
+    }
+    if (fails) {
+        trace_.Comment("emulator: " + setup_.name + " takes " + std::to_string(bytes.size() / 2) +
+                       " of the " + std::to_string(bytes.size()) + " bytes of the next OUT");
+        bytes = bytes.first(bytes.size() / 2);
+    }
     if (trace_.Enabled()) {
         trace_.Line(setup_.name, "OUT " + sim::HexBytes(bytes) + " -> 0");
     }
@@ -351,6 +380,11 @@ bool UsbfsDevice::TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     }
     Urb urb = *it;
     urbs_.erase(it);
+    if (urb.fillOnReap && setup_.faults != nullptr && setup_.faults->inFailPending) {
+        setup_.faults->inFailPending = false;
+        urb.status = -EPROTO;
+        urb.fillOnReap = false;
+    }
     if (urb.fillOnReap) {
         const std::span<std::uint8_t> buffer(urb.buffer->data,
                                              static_cast<std::size_t>(urb.buffer->data_len));
@@ -386,6 +420,9 @@ void UsbfsDevice::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (it == urbs_.end()) {
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
+    }
+    if (it->due == kNeverDue) {
+        trace_.Comment("emulator: " + setup_.name + " held OUT given up by the host");
     }
     // Given back by the next reap as cancelled.
     it->status = -ENOENT;

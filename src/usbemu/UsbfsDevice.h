@@ -12,6 +12,11 @@
 // Kernel driver: with a serial driver bound, claiming fails with EBUSY until the driver
 // is detached (USBDEVFS_DISCONNECT or DISCONNECT_CLAIM); a connect request binds it again.
 //
+// Transfer faults that leave the device present: a bulk OUT that stalls (EPIPE, nothing
+// taken), that is never taken (held until the host discards it on its time-out), or that
+// the chip takes only half of (completed as done: the host sends the rest again); a bulk
+// IN that ends with EPROTO, its answers left queued for the next.
+//
 // Unplug: URBs in flight complete with -ESHUTDOWN, later requests fail with ENODEV; the
 // owner closes the pty behind the node (poll then reports POLLERR) and sends the remove
 // event.
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "sim/ProtocolLog.h"
+#include "usbemu/EmulatorOptions.h"
 #include "usbemu/UsbChip.h"
 #include "usbemu/UsbTrace.h"
 
@@ -39,7 +45,11 @@ inline constexpr int kMaxReapHoldMs = 50;
 struct TransferFaults {
     unsigned unplugAt = 0;       // the device vanishes when this transfer is submitted
     unsigned loseAnswersAt = 0;  // answers to this transfer and all later ones are lost
+    unsigned outFailsAt = 0;     // this transfer fails as `outFault` says; the device stays
+    OutFault outFault = OutFault::Stall;
+    unsigned inFailsAfter = 0;  // the first bulk IN completed after this transfer fails
     unsigned bulkOutCount = 0;
+    bool inFailPending = false;
 };
 
 struct UsbfsDeviceSetup {
@@ -84,7 +94,9 @@ private:
     bool Handle(UMockdevIoctlClient* client);
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void SubmitControl(Urb& urb);
-    void SubmitBulkOut(Urb& urb, Clock::time_point now);
+    void SubmitBulkOut(Urb& urb, Clock::time_point now, bool fails);
+    // Counts a bulk OUT against the faults; true when it is the one that fails.
+    bool CountBulkOut();
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     bool TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);

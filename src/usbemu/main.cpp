@@ -83,6 +83,9 @@ public:
           trace_(options.usbTrace, Clock::now()) {
         transferFaults_.unplugAt = options.unplugAt;
         transferFaults_.loseAnswersAt = options.loseAnswersAt;
+        transferFaults_.outFailsAt = options.outFailsAt;
+        transferFaults_.outFault = options.outFault;
+        transferFaults_.inFailsAfter = options.inFailsAfter;
     }
 
     ~Emulator() {
@@ -141,6 +144,9 @@ EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity,
     }
     device->chip = std::make_unique<UsbChip>(identity, device->adapter.get(),
                                              std::chrono::milliseconds(options_.answerDelayMs));
+    if (options_.fixedLatencyMs != 0) {
+        device->chip->FixLatency(static_cast<std::uint8_t>(options_.fixedLatencyMs));
+    }
     UsbfsDeviceSetup setup;
     setup.name = device->name;
     setup.serialDriverBound = adapter && options_.serialDriver;

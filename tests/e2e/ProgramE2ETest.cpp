@@ -3,19 +3,46 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "e2e/WireTransactions.h"
 #include "scan/ImageReader.h"
 #include "support/ImageFile.h"
 #include "support/SimProcess.h"
+#include "support/ToolStopper.h"
 
 namespace tarnel::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Points TARNEL_LOG, which the tools started meanwhile inherit, at `path`.
+class ScopedLog {
+public:
+    explicit ScopedLog(const fs::path& path) {
+        if (const char* old = std::getenv("TARNEL_LOG")) {
+            old_ = old;
+        }
+        ::setenv("TARNEL_LOG", path.c_str(), 1);
+    }
+    ~ScopedLog() {
+        if (old_) {
+            ::setenv("TARNEL_LOG", old_->c_str(), 1);
+        } else {
+            ::unsetenv("TARNEL_LOG");
+        }
+    }
+    ScopedLog(const ScopedLog&) = delete;
+    ScopedLog& operator=(const ScopedLog&) = delete;
+
+private:
+    std::optional<std::string> old_;
+};
 
 class ProgramE2E : public ::testing::Test {
 protected:
@@ -212,14 +239,19 @@ const OpenFailure kStepFailures[] = {
 
 TEST_F(ProgramE2E, UploadAndProgrammingFailuresLeaveTheToolOpenUntilItIsClosed) {
     const std::string image = ThreePageImage();
+    const fs::path log = dir_ / "events.log";
+    const ScopedLog logged(log);
     for (const auto& c : kStepFailures) {
         SCOPED_TRACE(c.name);
-        SimRunRequest request = QuietRun(image, c.faults);
-        request.terminateAfter = std::chrono::milliseconds(1500);
-        const SimRunResult run = RunTarnelSim(request);
+        fs::remove(log);
+        // Closed once the request has ended in its log and the tool waits for the user.
+        ToolStopper stopper(log, " end outcome=failure", std::chrono::seconds(20));
+        const SimRunResult run = RunTarnelSim(QuietRun(image, c.faults));
+        const ToolStop stop = stopper.Result();
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut) << run.output;
-        EXPECT_TRUE(run.terminateSent) << "the tool closed by itself";
+        EXPECT_TRUE(stop.found) << "no end of the request in the log";
+        EXPECT_TRUE(stop.sent) << "the tool closed by itself";
         EXPECT_EQ(run.exitStatus, 1) << run.output;
     }
 }
@@ -261,9 +293,10 @@ TEST_F(ProgramE2E, APageFailureKeepsThePagesProgrammedBeforeIt) {
 TEST_F(ProgramE2E, QuietRunWithoutProgramAtStartWaitsAndClosesWithStatusZero) {
     SimRunRequest request;
     request.arguments = {"-cc", WriteImage({{0, 0x0001}})};
-    request.terminateAfter = std::chrono::milliseconds(1000);
+    // Closed once it sits in its event loop; nothing is logged without a request.
+    ToolStopper stopper({}, {}, std::chrono::seconds(20));
     const SimRunResult run = RunTarnelSim(request);
-    EXPECT_TRUE(run.terminateSent);
+    EXPECT_TRUE(stopper.Result().sent) << "the tool closed by itself";
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_TRUE(run.calls.empty());
 }

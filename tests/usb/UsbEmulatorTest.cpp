@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "ToolFolder.h"
 #include "support/ImageFile.h"
 #include "support/SimProcess.h"
+#include "support/ToolStopper.h"
 
 namespace tarnel::test {
 namespace {
@@ -166,13 +168,18 @@ TEST_F(UsbEmulator, ASilentAdapterIsProbedForTheReadTimeOutThenBroughtBackByTheP
 }
 
 TEST_F(UsbEmulator, EraseAndPageFailuresLeaveTheToolOpenUntilItIsClosed) {
+    const fs::path log = dir_ / "events.log";
     for (const char* faults : {"erase-error", "page-error=1"}) {
         SCOPED_TRACE(faults);
+        fs::remove(log);
         SimRunRequest request = Run(ThreePageImage(), {}, faults);
-        // Long enough for the failure to come first also in the sanitizer build.
-        request.terminateAfter = std::chrono::milliseconds(4000);
+        // The tool with its event log: closed once the request has ended in the log and the
+        // tool waits for the user.
+        const auto tool = std::find(request.arguments.begin(), request.arguments.end(), "--") + 1;
+        request.arguments.insert(tool, {"env", "TARNEL_LOG=" + log.string()});
+        ToolStopper stopper(log, " end outcome=failure", std::chrono::seconds(20));
         const SimRunResult run = Checked(request);
-        EXPECT_TRUE(run.terminateSent) << "the tool closed by itself";
+        EXPECT_TRUE(stopper.Result().sent) << "the tool closed by itself";
         EXPECT_EQ(run.exitStatus, 1) << run.output;
         EXPECT_EQ(UsbLines(run, "001/002", "RELEASE"), std::vector<std::string>{"0 -> 0"});
     }
