@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "app/About.h"
 #include "app/Action.h"
 #include "app/Mainform.h"
 #include "app/MainformWidgets.h"
@@ -27,11 +28,13 @@ constexpr unsigned kCheckable = 4;
 constexpr unsigned kChecked = 8;
 constexpr unsigned kPressed = 16;
 constexpr unsigned kDefault = 32;
+constexpr unsigned kLinked = 64;
 
 unsigned Flags(const QAccessible::State& state) {
     return (state.focusable ? kFocusable : 0) | (state.disabled ? kDisabled : 0) |
            (state.checkable ? kCheckable : 0) | (state.checked ? kChecked : 0) |
-           (state.pressed ? kPressed : 0) | (state.defaultButton ? kDefault : 0);
+           (state.pressed ? kPressed : 0) | (state.defaultButton ? kDefault : 0) |
+           (state.linked ? kLinked : 0);
 }
 
 // Every interface below `root`, menus included (a menu heading's child is its menu).
@@ -109,6 +112,19 @@ TEST_F(Accessibility, MainWindowNamesEveryControlAndTellsItsStates) {
                             {QAccessible::MenuItem, "Exit", "", 0},
                         });
     ExpectEveryFocusableWidgetNamed(&window);
+}
+
+TEST_F(Accessibility, AboutWindowHasANamedPictureAndRealLinks) {
+    TFabout about(nullptr, QString());
+    about.show();
+    ExpectRows(&about, {
+                           {QAccessible::Graphic, "Tarnel logo",
+                            "A click opens https://tarnel.example/", 0},
+                           {QAccessible::Link, "tarnel.example", "", kFocusable | kLinked},
+                           {QAccessible::Link, "boards.example", "", kFocusable | kLinked},
+                           {QAccessible::Button, "OK", "", kFocusable | kDefault},
+                       });
+    ExpectEveryFocusableWidgetNamed(&about);
 }
 
 // The Attach toggle and its menu item say whether the target is attached, in both states;
