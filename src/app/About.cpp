@@ -53,8 +53,7 @@ public:
         setText(QStringLiteral("<a href=\"%1\">%2</a>")
                     .arg(address_.toHtmlEscaped(), QUrl(address_).host().toHtmlEscaped()));
         setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-        // Drawn in the link colour: the palette's own follows the window's tooltip
-        // background, and may be any colour.
+        // Plain blue, whatever colour the desktop's palette gives links.
         QPalette palette = this->palette();
         palette.setColor(QPalette::Link, Qt::blue);
         setPalette(palette);
@@ -75,8 +74,11 @@ protected:
         }
         QLabel::keyPressEvent(event);
     }
-    // One link per label: Tab always goes on to the next control.
-    bool focusNextPrevChild(bool next) override { return QFrame::focusNextPrevChild(next); }
+    // One link per label: Tab always goes on to the next control, past the label's own
+    // stepping from link to link.
+    bool focusNextPrevChild(bool next) override {
+        return QFrame::focusNextPrevChild(next);  // NOLINT(bugprone-parent-virtual-call)
+    }
     // The focus shows as a dotted frame, as on the buttons.
     void paintEvent(QPaintEvent* event) override {
         QLabel::paintEvent(event);

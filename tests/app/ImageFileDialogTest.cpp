@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,11 +46,16 @@ TEST(ImageFileDialog, TypingANameAndEnterAcceptsItAndClosesTheCompletionList) {
     ASSERT_NE(box, nullptr);
     ASSERT_NE(box->completer(), nullptr);
     QAbstractItemView* list = box->completer()->popup();
+    // The completion offers what the dialog has listed: wait until the folder is read.
+    auto* files = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [files] { return files->model()->rowCount(files->rootIndex()) == 3; }, 5000));
 
     box->setFocus();
     Type(box, QStringLiteral("ima"));
     // The list offers the two names that start so.
-    EXPECT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }, 5000));
     Type(box, QStringLiteral("ge.rom"));
     Press(box, Qt::Key_Return);
 
