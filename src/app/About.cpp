@@ -1,13 +1,17 @@
 #include "app/About.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
@@ -39,19 +43,106 @@ QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text) {
     return label;
 }
 
-QLabel* MakeLink(QWidget* parent, int left, int top, const QString& text) {
-    QLabel* link = MakeLabel(parent, left, top, text);
-    QFont font = link->font();
-    font.setUnderline(true);
-    link->setFont(font);
-    // Drawn in the link colour: a label's text colour otherwise follows the window's
-    // tooltip background, and would be the tooltip text colour.
-    QPalette palette = link->palette();
-    palette.setColor(QPalette::Link, Qt::blue);
-    link->setPalette(palette);
-    link->setForegroundRole(QPalette::Link);
-    link->setCursor(Qt::PointingHandCursor);
-    link->adjustSize();
+// One web address shown by its host name as a real link: the mouse and the keyboard (Tab
+// to it, Enter) follow it, and screen readers meet it as a link.
+class LinkLabel : public QLabel {
+public:
+    LinkLabel(QWidget* parent, const char* address)
+        : QLabel(parent), address_(QString::fromLatin1(address)) {
+        setTextFormat(Qt::RichText);
+        setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                    .arg(address_.toHtmlEscaped(), QUrl(address_).host().toHtmlEscaped()));
+        setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        // Plain blue, whatever colour the desktop's palette gives links.
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Link, Qt::blue);
+        setPalette(palette);
+        setCursor(Qt::PointingHandCursor);
+        adjustSize();
+    }
+
+    // Follows the link as a click would.
+    void follow() { emit linkActivated(address_); }
+
+protected:
+    // Enter follows the link whenever the label has the focus, also after it was followed
+    // once (Qt's own handling then drops the link's selection and passes Enter on to OK).
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            follow();
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+    // One link per label: Tab always goes on to the next control, past the label's own
+    // stepping from link to link.
+    bool focusNextPrevChild(bool next) override {
+        return QFrame::focusNextPrevChild(next);  // NOLINT(bugprone-parent-virtual-call)
+    }
+    // The focus shows as a dotted frame, as on the buttons.
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        if (hasFocus()) {
+            QPainter painter(this);
+            painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+    }
+
+private:
+    QString address_;
+};
+
+class LinkAccessible : public QAccessibleWidget {
+public:
+    explicit LinkAccessible(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            QTextDocument document;
+            document.setHtml(static_cast<QLabel*>(widget())->text());
+            return document.toPlainText();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.linked = true;
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override {
+        if (name == pressAction()) {
+            static_cast<LinkLabel*>(widget())->follow();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+};
+
+// Qt takes every label for static text; the link labels are links.
+QAccessibleInterface* LinkAccessibility(const QString& key, QObject* object) {
+    if (key == u"QLabel") {
+        if (auto* link = dynamic_cast<LinkLabel*>(object)) {
+            return new LinkAccessible(link);
+        }
+    }
+    return nullptr;
+}
+
+QLabel* MakeLink(QWidget* parent, int left, int top, const char* address) {
+    static const bool installed = [] {
+        QAccessible::installFactory(&LinkAccessibility);
+        return true;
+    }();
+    (void)installed;
+    auto* link = new LinkLabel(parent, address);
+    link->move(left, top);
     return link;
 }
 
@@ -60,10 +151,6 @@ QLabel* MakeLink(QWidget* parent, int left, int top, const QString& text) {
 QMargins FrameMargins(const QWidget* window) {
     const QWindow* handle = window->windowHandle();
     return handle != nullptr ? handle->frameMargins() : QMargins();
-}
-
-QString HostOf(const char* address) {
-    return QUrl(QString::fromLatin1(address)).host();
 }
 
 }  // namespace
@@ -103,11 +190,16 @@ TFabout::TFabout(QWidget* owner, const QString& executablePath)
     Image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image->setCursor(Qt::PointingHandCursor);
 
-    Llink = MakeLink(this, 40, 136, HostOf(kFirstWebAddress));
+    Image->setAccessibleName(QStringLiteral("Tarnel logo"));
+    Image->setAccessibleDescription(QStringLiteral("A click opens ") +
+                                    QString::fromLatin1(kFirstWebAddress));
+
+    Llink = MakeLink(this, 40, 136, kFirstWebAddress);
     // A wide font must not let the first link run under the second, where a click on its
     // end would open the wrong address.
-    Llink2 = MakeLink(this, std::max(112, Llink->geometry().right() + 9), 136,
-                      HostOf(kSecondWebAddress));
+    Llink2 = MakeLink(this, std::max(112, Llink->geometry().right() + 9), 136, kSecondWebAddress);
+    connect(Llink, &QLabel::linkActivated, this, [this] { LlinkClick(Llink); });
+    connect(Llink2, &QLabel::linkActivated, this, [this] { Llink2Click(Llink2); });
 
     Bok = new QPushButton(QStringLiteral("OK"), this);
     Bok->setGeometry(160, 168, 75, 25);
@@ -118,11 +210,11 @@ TFabout::TFabout(QWidget* owner, const QString& executablePath)
     Lversion = MakeLabel(this, 16, 200, QString());
     Lcompiletime = MakeLabel(this, 16, 224, QStringLiteral("compile time: "));
 
-    for (QObject* clickable : {static_cast<QObject*>(Image), static_cast<QObject*>(Llink),
-                               static_cast<QObject*>(Llink2)}) {
-        clickable->installEventFilter(this);
-    }
+    Image->installEventFilter(this);
+    // OK, then the two links.
     setTabOrder(Panel, Bok);
+    setTabOrder(Bok, Llink);
+    setTabOrder(Llink, Llink2);
 
     FormCreate(this);
 }
@@ -166,6 +258,8 @@ void TFabout::showEvent(QShowEvent* event) {
         }
         move(topLeft);
     }
+    // Every show starts on OK, whichever link had the focus before, so Enter closes it.
+    Bok->setFocus();
     QDialog::showEvent(event);
 }
 
@@ -187,13 +281,10 @@ void TFabout::Llink2Click(QObject*) {
 }
 
 bool TFabout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
+    // A click on the picture opens the first address.
+    if (watched == Image && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == Llink2) {
-            Llink2Click(watched);
-        } else {
-            LlinkClick(watched);
-        }
+        LlinkClick(watched);
         return true;
     }
     return QDialog::eventFilter(watched, event);

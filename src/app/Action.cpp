@@ -21,6 +21,13 @@ void Action::setEnabled(bool enabled) {
     }
 }
 
+void Action::setCheckable(bool checkable) {
+    if (checkable_ != checkable) {
+        checkable_ = checkable;
+        emit changed();
+    }
+}
+
 void Action::setChecked(bool checked) {
     if (checked_ != checked) {
         checked_ = checked;
@@ -41,7 +48,7 @@ void BindMenuItem(QAction* item, Action* action) {
         item->setText(action->caption());
         item->setShortcut(action->shortcut());
         item->setEnabled(action->isEnabled());
-        item->setCheckable(action->isChecked());
+        item->setCheckable(action->isCheckable());
         item->setChecked(action->isChecked());
     };
     sync();
@@ -60,6 +67,11 @@ void BindButton(QAbstractButton* button, Action* action, const QList<QIcon>& ima
     auto sync = [button, action, images] {
         button->setText(action->caption());
         button->setEnabled(action->isEnabled());
+        // A hint is "short text|long text"; the long one says what the button does.
+        const QString description = action->hint().section(u'|', 1);
+        if (button->accessibleDescription() != description) {
+            button->setAccessibleDescription(description);
+        }
         const int index = action->imageIndex();
         if (index >= 0 && index < images.size()) {
             button->setIcon(images[index]);

@@ -27,6 +27,8 @@ public:
     int shortcutCode() const { return shortcutCode_; }
     int imageIndex() const { return imageIndex_; }
     bool isEnabled() const { return enabled_; }
+    // Whether the action has a checked state at all; a checked action counts as checkable.
+    bool isCheckable() const { return checkable_ || checked_; }
     bool isChecked() const { return checked_; }
 
     void setCategory(const QString& category) { category_ = category; }
@@ -34,6 +36,7 @@ public:
     void setShortcut(const QKeySequence& keys, int code);
     void setImageIndex(int index) { imageIndex_ = index; }
     void setEnabled(bool enabled);
+    void setCheckable(bool checkable);
     void setChecked(bool checked);
     void setHandler(std::function<void(QObject* sender)> handler) { handler_ = std::move(handler); }
 
@@ -51,16 +54,17 @@ private:
     int shortcutCode_ = 0;
     int imageIndex_ = -1;
     bool enabled_ = true;
+    bool checkable_ = false;
     bool checked_ = false;
     std::function<void(QObject*)> handler_;
 };
 
-// Binds a menu item to `action`: the item takes its caption, shortcut, enabled and checked
-// state (no image) and executes it when chosen.
+// Binds a menu item to `action`: the item takes its caption, shortcut, enabled, checkable and
+// checked state (no image) and executes it when chosen.
 void BindMenuItem(QAction* item, Action* action);
 
-// Binds a push button to `action`: caption, glyph from `images`, enabled state; a click
-// executes the action.
+// Binds a push button to `action`: caption, glyph from `images`, enabled state, the long text
+// of the hint as the description that screen readers give; a click executes the action.
 void BindButton(QAbstractButton* button, Action* action, const QList<QIcon>& images);
 
 }  // namespace tarnel

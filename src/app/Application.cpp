@@ -169,6 +169,13 @@ private:
 
 }  // namespace
 
+void SetDesktopIdentity() {
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.tarnel.Tarnel"));
+    // Fixed, not taken from argv[0]: the window class then stays the same however the
+    // program was started.
+    QCoreApplication::setApplicationName(QStringLiteral("tarnel"));
+}
+
 void RequestTerminate() {
     terminateRequested = true;
     // Ends the event loops without closing the windows: quit() would close the main window
@@ -216,6 +223,7 @@ int TarnelMain(int argc, char** argv) {
         const StartGuard guard(qtArgv[0]);
         application = std::make_unique<TarnelApplication>(qtArgc, qtArgv);
     }
+    SetDesktopIdentity();
     const auto previousService = SetMessageBoxService(&ShowMessageBox);
     try {
         auto mainform = std::make_unique<TFmainform>(nullptr, arguments);

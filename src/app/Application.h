@@ -15,6 +15,11 @@ inline constexpr int kNoDisplayStatus = 3;
 // and returns exitCode. The caller installs the driver backend first.
 int TarnelMain(int argc, char** argv);
 
+// Names the application as the desktop knows it: the desktop file name is that of the
+// installed entry (without ".desktop"), and the application name becomes the window class,
+// which the entry's StartupWMClass names. Docks match the window to the entry by them.
+void SetDesktopIdentity();
+
 // Asks the application to end its event loop without closing the windows, so no close
 // handler runs; also honoured when the loop has not yet started.
 void RequestTerminate();

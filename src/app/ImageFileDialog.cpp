@@ -1,6 +1,8 @@
 #include "app/ImageFileDialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileSystemModel>
 
@@ -36,6 +38,17 @@ QFileDialog* MakeImageFileDialog(QWidget* parent) {
             },
             Qt::QueuedConnection);
     }
+
+    // Qt 6.4 leaves the completion list of the file-name box open when a typed name is
+    // accepted with Enter; that stray popup would swallow the next click. It goes with the
+    // dialog.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (const QCompleter* completer : dialog->findChildren<QCompleter*>()) {
+            if (completer->popup() != nullptr) {
+                completer->popup()->hide();
+            }
+        }
+    });
     return dialog;
 }
 

@@ -98,6 +98,7 @@ void TFmainform::BuildActions() {
 
     ACattach = new Action(ALmain, QStringLiteral("&Attach"));
     ACattach->setImageIndex(1);
+    ACattach->setCheckable(true);
     ACattach->setHandler(deviceAction(&TFmainform::ACattachExecute));
 
     ACprogram = new Action(ALmain, QStringLiteral("&Program"));

@@ -12,10 +12,11 @@
 
 namespace tarnel {
 
-// An etched line along the top edge: the separator above the debug buttons.
+// An etched line along the top edge: the separator above the debug buttons. Screen readers
+// meet it as a separator, not as an empty frame.
 class EtchedTopLine : public QFrame {
 public:
-    using QFrame::QFrame;
+    explicit EtchedTopLine(QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,7 +48,7 @@ private:
 // (menus, mnemonics) instead of typing its letter into the file name.
 class FileNameEdit : public QLineEdit {
 public:
-    using QLineEdit::QLineEdit;
+    explicit FileNameEdit(QWidget* parent);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -64,10 +65,11 @@ protected:
 };
 
 // The Attach toggle: while down it is drawn sunken and tinted with the highlight colour,
-// so the pressed state cannot be mistaken for the raised one.
+// so the pressed state cannot be mistaken for the raised one. Screen readers meet it as a
+// toggle button (a button that is checkable and pressed while down), not as a check box.
 class ToggleButton : public QToolButton {
 public:
-    using QToolButton::QToolButton;
+    explicit ToggleButton(QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

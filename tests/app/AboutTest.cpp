@@ -58,8 +58,33 @@ TEST_F(AboutTest, LinksAndPictureOpenTheirAddresses) {
     QTest::mouseClick(about.Llink2, Qt::LeftButton);
     QTest::mouseClick(about.Image, Qt::LeftButton);
     EXPECT_EQ(opened_, (QStringList{kFirstWebAddress, kSecondWebAddress, kFirstWebAddress}));
-    EXPECT_EQ(about.Llink->text(), "tarnel.example");
-    EXPECT_EQ(about.Llink2->text(), "boards.example");
+}
+
+TEST_F(AboutTest, TabReachesTheLinksAfterOkAndEnterFollowsThem) {
+    TFabout about(nullptr, kTarnel);
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    const auto press = [&about](Qt::Key key) {
+        QWidget* focused = about.focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, key);
+    };
+    EXPECT_EQ(about.focusWidget(), about.Bok);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(about.focusWidget(), about.Llink);
+    press(Qt::Key_Return);
+    press(Qt::Key_Return);  // again: the link, not OK
+    press(Qt::Key_Tab);
+    EXPECT_EQ(about.focusWidget(), about.Llink2);
+    press(Qt::Key_Enter);
+    EXPECT_EQ(opened_, (QStringList{kFirstWebAddress, kFirstWebAddress, kSecondWebAddress}));
+    EXPECT_TRUE(about.isVisible());  // following a link leaves the window open
+
+    // The next show starts on OK again, so Enter closes.
+    about.hide();
+    about.show();
+    EXPECT_EQ(about.focusWidget(), about.Bok);
 }
 
 TEST_F(AboutTest, ControlsStayApartInsideTheWindowAndLinksShowBlue) {
