@@ -65,10 +65,11 @@ bool ProgramOnce(tarnel::TFmainform& window, const std::string& tracePath) {
     tarnel::sim::SimConfig config;
     config.tracePath = tracePath;
     tarnel::InstallDriverBackend(std::make_unique<tarnel::sim::SimulatedBackend>(config));
-    tarnel::exitCode = 0;
+    tarnel::ResetReportState();
+    tarnel::SetQuietMode(true);
     window.setStatusText(QString());
     window.Bprogram->click();
-    const bool ok = tarnel::exitCode == 0 && window.statusText().startsWith("Done in ");
+    const bool ok = tarnel::ExitCode() == 0 && window.statusText().startsWith("Done in ");
     tarnel::InstallDriverBackend(nullptr);
     return ok;
 }
@@ -107,7 +108,7 @@ BENCHMARK(BM_FullProgrammingRun)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    tarnel::quietMode = 1;
+    tarnel::SetQuietMode(true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -41,8 +41,7 @@ QPushButton* MakeButton(QWidget* parent, int left, int top, int width, int heigh
 
 }  // namespace
 
-TFmainform::TFmainform(QWidget* owner, const std::vector<std::string>& arguments)
-    : QMainWindow(owner) {
+TFmainform::TFmainform(QWidget* owner, const CommandLineOptions& options) : QMainWindow(owner) {
     setWindowTitle(QStringLiteral("Tarnel"));
     setWindowIcon(WindowIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -60,7 +59,7 @@ TFmainform::TFmainform(QWidget* owner, const std::vector<std::string>& arguments
     // The client area below the menu bar is 340 x 200, status bar included.
     setFixedSize(kClientWidth, MainMenu->sizeHint().height() + kClientHeight);
 
-    ReadCommandLine(arguments);
+    ApplyCommandLine(options);
 }
 
 TFmainform::~TFmainform() = default;
@@ -228,13 +227,9 @@ void TFmainform::BuildMenu() {
             [this] { MainMenu->setActiveAction(MIfile->menuAction()); });
 }
 
-void TFmainform::ReadCommandLine(const std::vector<std::string>& arguments) {
-    const CommandLineOptions options = ParseCommandLine(arguments);
+void TFmainform::ApplyCommandLine(const CommandLineOptions& options) {
     if (options.closeAfterProgram) {
         closeAfterProgram_ = 1;
-    }
-    if (options.quiet) {
-        quietMode = 1;
     }
     if (options.programAtStart) {
         programAtStart_ = 1;

@@ -3,6 +3,7 @@
 #include "eice/Eice.h"
 
 #include "link/AdapterLink.h"
+#include "link/Attach.h"
 
 namespace tarnel {
 namespace {
@@ -14,9 +15,25 @@ int Failed(LinkStatus status) {
 
 // Under autoFlush every transaction that does not read goes out at once.
 int FlushIfAuto() {
-    return autoFlush != 0 ? Failed(FlushLink()) : 0;
+    return LinkAutoFlush() != 0 ? Failed(FlushLink()) : 0;
 }
 }  // namespace
+
+int EiceAttach() {
+    return AttachAdapter();
+}
+
+int EiceDetach() {
+    return DetachAdapter();
+}
+
+EiceBatch::EiceBatch(bool batched) : saved_(LinkAutoFlush()) {
+    SetLinkAutoFlush(batched ? 0 : 1);
+}
+
+EiceBatch::~EiceBatch() {
+    SetLinkAutoFlush(saved_);
+}
 
 int EiceSendWord(std::uint32_t word) {
     if (PutByte(kWordMarker) != kLinkOk) {

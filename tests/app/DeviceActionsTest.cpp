@@ -31,7 +31,7 @@ TEST_F(DeviceActions, AttachWithoutAdapterReportsAndSpringsBack) {
     Start("no-adapter");
     window->SBattach->click();
     EXPECT_EQ(reports, (std::vector<std::string>{"Dravin not found!"}));
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_FALSE(Attached());
 }
 
@@ -48,7 +48,7 @@ TEST_F(DeviceActions, AttachAndDetachFromTheSpeedButtonAndTheMenu) {
     EXPECT_FALSE(simulator->AdapterOpen());
     EXPECT_EQ(WritesFrom(afterAttach), (std::vector<std::string>{kDetachBytes, "80C0E0A0A8B0"}));
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
 
     window->MIdevattach->trigger();
     EXPECT_TRUE(Attached());
@@ -60,7 +60,7 @@ TEST_F(DeviceActions, FailingSetupWriteReportsAndDetachesAgain) {
     Start("write-error=4");
     window->SBattach->click();
     EXPECT_EQ(reports, (std::vector<std::string>{"EICE communication error"}));
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(ExitCode(), 1);
     EXPECT_FALSE(Attached());
     EXPECT_FALSE(simulator->AdapterOpen());
 }
@@ -74,7 +74,7 @@ TEST_F(DeviceActions, FailedAttachFollowedByAGoodOneKeepsTheExitCode) {
     window->SBattach->click();
     EXPECT_TRUE(Attached());
     EXPECT_EQ(reports.size(), 1u);
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
 }
 
 TEST_F(DeviceActions, ClosingTheWindowDetachesOnlyWhenAttached) {
@@ -160,14 +160,14 @@ TEST_F(DeviceActions, AFailureAtATestedStepReportsOnceAndDetaches) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         reports.clear();
-        exitCode = 0;
+        ResetReportState();
         Start(c.faults);
         window->SBattach->click();
         ASSERT_TRUE(Attached());
         const auto before = Trace().size();
         (window.get()->*c.handler)(nullptr);
         EXPECT_EQ(reports, (std::vector<std::string>{"EICE communication error"}));
-        EXPECT_EQ(exitCode, 1);
+        EXPECT_EQ(ExitCode(), 1);
         EXPECT_FALSE(Attached());
         EXPECT_FALSE(simulator->AdapterOpen());
         // Nothing goes on the wire after the failing write: the failed link refuses the
@@ -181,7 +181,7 @@ TEST_F(DeviceActions, ResetIgnoresAShortSetUpWrite) {
     window->SBattach->click();
     window->ACreset->execute();
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
     EXPECT_TRUE(Attached());
 }
 

@@ -250,18 +250,18 @@ TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    exitCode = 0;
+    ResetReportState();
     window.Efilename->setFocus();
     QTest::keyClick(window.Efilename, Qt::Key_Return);
     // Program ran: this test program has no flash.ram beside it.
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_FALSE(window.fileDialog()->isVisible());
 
     window.Bbrowse->setFocus();
     QTest::keyClick(window.Bbrowse, Qt::Key_Return);
     EXPECT_TRUE(window.fileDialog()->isVisible());
     window.fileDialog()->reject();
-    exitCode = 0;
+    ResetReportState();
 }
 
 TEST_F(MainformLayout, AltChordsNeverTypeIntoTheFileBoxAndF10OpensTheMenuBar) {

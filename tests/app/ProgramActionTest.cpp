@@ -54,7 +54,7 @@ TEST_F(ProgramAction, ProgramsEveryNonBlankPageAndDetaches) {
     UseImage({{3 * 256 + 17, 0x1234}, {100 * 256 + 255, 0x0000}, {5 * 256, 0xFFFF}});
     window->Bprogram->click();
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
     ExpectFlashHoldsTheImage();
     EXPECT_TRUE(QRegularExpression(R"(^Done in \d+\.\d\d seconds\.$)")
                     .match(window->statusText())
@@ -66,7 +66,7 @@ TEST_F(ProgramAction, ProgramsEveryNonBlankPageAndDetaches) {
     EXPECT_TRUE(simulator->target().Running());
     EXPECT_FALSE(Attached());
     EXPECT_EQ(simulator->ProtocolErrorCount(), 0u) << simulator->ProtocolErrors().front();
-    EXPECT_EQ(autoFlush, 1);
+    EXPECT_EQ(LinkAutoFlush(), 1);
 }
 
 TEST_F(ProgramAction, KeepsTheUsersAttachment) {
@@ -131,7 +131,7 @@ TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         reports.clear();
-        exitCode = 0;
+        ResetReportState();
         Start(c.faults);
         window->setStatusText("before");
         if (c.userAttached) {
@@ -141,7 +141,7 @@ TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
         UseImage({{3 * 256, 0x0F0F}, {4 * 256 + 1, 0x1111}});
         window->Bprogram->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
-        EXPECT_EQ(exitCode, c.exitCode);
+        EXPECT_EQ(ExitCode(), c.exitCode);
         EXPECT_EQ(window->statusText(), c.status);
         EXPECT_FALSE(simulator->AdapterOpen());
         EXPECT_FALSE(Attached());
@@ -193,7 +193,7 @@ TEST_F(ProgramAction, FileAndAdapterFailuresLeaveTheAdapterAlone) {
         }
         window->Bprogram->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
-        EXPECT_EQ(exitCode, 2);
+        EXPECT_EQ(ExitCode(), 2);
         EXPECT_FALSE(simulator->AdapterOpen());
         if (!c.withImage) {
             EXPECT_TRUE(Trace().empty());  // the adapter was never touched
@@ -258,7 +258,7 @@ TEST_F(ProgramAction, ProgramAtStartWaitsUntilTheWindowIsOnScreenAndPainted) {
     EXPECT_TRUE(exposed);
     EXPECT_GT(paints, 0);
     EXPECT_EQ(reports, (std::vector<std::string>{"Cannot read flash image"}));
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_TRUE(window->isVisible());
 }
 

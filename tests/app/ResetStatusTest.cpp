@@ -53,7 +53,7 @@ TEST(ResetStatus, OnlyTheRunningFlagDecidesTheRestart) {
             const auto& writes = driver.backend.Writes();
             ASSERT_EQ(writes.size() - before, c.restarts ? 8u : 7u);
             EXPECT_EQ(Hex(writes.back()) == kRunExecute, c.restarts);
-            EXPECT_EQ(exitCode, 0);
+            EXPECT_EQ(ExitCode(), 0);
             window.ACattach->execute();
         }
         SetMessageBoxService(std::move(previous));

@@ -49,7 +49,7 @@ protected:
         auto backend = std::make_unique<sim::SimulatedBackend>(config);
         simulator = backend.get();
         InstallDriverBackend(std::move(backend));
-        window = std::make_unique<TFmainform>(nullptr, arguments);
+        window = std::make_unique<TFmainform>(nullptr, ParseCommandLine(arguments));
     }
 
     std::string TracePath() const { return dir_.filePath("wire.trace").toStdString(); }
