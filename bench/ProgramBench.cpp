@@ -68,7 +68,7 @@ bool ProgramOnce(tarnel::TFmainform& window, const std::string& tracePath) {
     tarnel::ResetReportState();
     tarnel::SetQuietMode(true);
     window.setStatusText(QString());
-    window.Bprogram->click();
+    window.findChild<QPushButton*>(QStringLiteral("Bprogram"))->click();
     const bool ok = tarnel::ExitCode() == 0 && window.statusText().startsWith("Done in ");
     tarnel::InstallDriverBackend(nullptr);
     return ok;
@@ -79,7 +79,8 @@ void BM_FullProgrammingRun(benchmark::State& state) {
     const std::string image = WriteFullImage(dir);
     const std::string trace = dir.filePath("wire.trace").toStdString();
     tarnel::TFmainform window(nullptr, {});
-    window.Efilename->setText(QString::fromStdString(image));
+    window.findChild<QLineEdit*>(QStringLiteral("Efilename"))
+        ->setText(QString::fromStdString(image));
     if (!ProgramOnce(window, trace)) {
         state.SkipWithError("the programming run failed (is flash.ram beside the benchmark?)");
         return;

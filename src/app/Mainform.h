@@ -30,6 +30,38 @@ public:
     explicit TFmainform(QWidget* owner, const CommandLineOptions& options = {});
     ~TFmainform() override;
 
+    void FormShow(QObject* sender);
+    void ACfileopenAccept(QObject* sender);
+    void ACattachExecute(QObject* sender);
+    void SBattachClick(QObject* sender);
+    void ACprogramExecute(QObject* sender);
+    void FormClose(QObject* sender);
+    void ACrunExecute(QObject* sender);
+    void ACstopExecute(QObject* sender);
+    void ACresetExecute(QObject* sender);
+    void ACaboutExecute(QObject* sender);
+
+    int closeAfterProgram() const { return closeAfterProgram_; }
+    int programAtStart() const { return programAtStart_; }
+
+    // Text of the status bar's one panel.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // The About window that ACaboutExecute shows.
+    void setAboutWindow(TFabout* about) { about_ = about; }
+    // The open-file dialog owned by ACfileopen, created on first use.
+    QFileDialog* fileDialog();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The widgets and actions. Each QObject among them carries its member's name as its
+    // object name, so that tests find it as a person would (findChild), not by a member.
     QProgressBar* Progress = nullptr;
     QPushButton* Bbrowse = nullptr;
     QLineEdit* Efilename = nullptr;
@@ -65,39 +97,10 @@ public:
     Action* ACprogram = nullptr;
     Action* ACabout = nullptr;
 
-    void FormShow(QObject* sender);
-    void ACfileopenAccept(QObject* sender);
-    void ACattachExecute(QObject* sender);
-    void SBattachClick(QObject* sender);
-    void ACprogramExecute(QObject* sender);
-    void FormClose(QObject* sender);
-    void ACrunExecute(QObject* sender);
-    void ACstopExecute(QObject* sender);
-    void ACresetExecute(QObject* sender);
-    void ACaboutExecute(QObject* sender);
-
-    int closeAfterProgram() const { return closeAfterProgram_; }
-    int programAtStart() const { return programAtStart_; }
-
-    // Text of the status bar's one panel.
-    QString statusText() const;
-    void setStatusText(const QString& text);
-
-    // The About window that ACaboutExecute shows.
-    void setAboutWindow(TFabout* about) { about_ = about; }
-    // The open-file dialog owned by ACfileopen, created on first use.
-    QFileDialog* fileDialog();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void BuildActions();
     void BuildControls();
     void BuildMenu();
+    void NameParts();
     void ApplyCommandLine(const CommandLineOptions& options);
     // Shows the attached state on SBattach after a handler of the attach toggle.
     void SyncAttachButton();

@@ -20,7 +20,7 @@ namespace {
 // the end of a stage: an upload makes thousands of steps.
 class WindowProgress final : public ProgramObserver {
 public:
-    explicit WindowProgress(TFmainform& window) : window_(window) {}
+    WindowProgress(TFmainform& window, QProgressBar* bar) : window_(window), bar_(bar) {}
 
     void StageBegins(ProgramStage stage) override {
         switch (stage) {
@@ -40,7 +40,7 @@ public:
     }
 
     void ProgressRange(int maximum) override {
-        window_.Progress->setMaximum(maximum);
+        bar_->setMaximum(maximum);
         maximum_ = maximum;
         shownPercent_ = -1;
     }
@@ -53,13 +53,14 @@ public:
         const int percent =
             maximum_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / maximum_) : 100;
         if (percent != shownPercent_ || position == maximum_) {
-            window_.Progress->setValue(position);
+            bar_->setValue(position);
             shownPercent_ = percent;
         }
     }
 
 private:
     TFmainform& window_;
+    QProgressBar* bar_;
     int maximum_ = 0;
     int shownPercent_ = -1;
 };
@@ -76,7 +77,7 @@ void TFmainform::ACprogramExecute(QObject*) {
     // One request at a time: while it pumps messages, device actions are held off.
     programBusy_ = true;
     Progress->setValue(0);
-    WindowProgress progress(*this);
+    WindowProgress progress(*this, Progress);
     ProgramRequest request;
     request.bootloaderPath = DirectoryOf(ExecutablePath()) + "flash.ram";
     request.imagePath = Efilename->text().toLocal8Bit().toStdString();
