@@ -2,6 +2,8 @@
 
 #include "eice/Eice.h"
 
+#include <string>
+
 #include "link/AdapterLink.h"
 #include "link/Attach.h"
 
@@ -21,6 +23,12 @@ int FlushIfAuto() {
 
 int EiceAttach() {
     return AttachAdapter();
+}
+
+std::string EiceAttachFault() {
+    const FT_STATUS status = LinkLastStatus();
+    return status != FT_OK ? "driver status " + std::to_string(status)
+                           : "no adapter found, or it did not answer";
 }
 
 int EiceDetach() {

@@ -40,6 +40,9 @@ inline constexpr std::uint32_t kProbeReadTimeoutMs = 100;
 int LinkAutoFlush();
 void SetLinkAutoFlush(int value);
 
+// The status of the last recorded driver call (0 when it succeeded).
+FT_STATUS LinkLastStatus();
+
 // True while the link holds an open device (meaningful once OpenLink has run).
 bool LinkHoldsDevice();
 

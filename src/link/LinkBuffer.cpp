@@ -23,6 +23,10 @@ void SetLinkAutoFlush(int value) {
     autoFlush = value;
 }
 
+FT_STATUS LinkLastStatus() {
+    return theLink.lastStatus;
+}
+
 bool LinkHoldsDevice() {
     return theLink.handle != kNoDevice;
 }

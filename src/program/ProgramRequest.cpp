@@ -29,7 +29,7 @@ int ReadImage(const std::string& path, std::vector<std::uint16_t>& words, std::s
 ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashImage image,
                              bool attachedByUser, ProgramObserver& observer) {
     if (!attachedByUser && EiceAttach() != 0) {
-        ReportError(msg::ErrDravin);
+        ReportError(msg::ErrDravin, EiceAttachFault());
         return {.succeeded = false, .closeStep = true};
     }
     const auto start = ClockNow();

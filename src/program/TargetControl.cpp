@@ -17,7 +17,7 @@ bool ControlFailed() {
 
 bool AttachTarget() {
     if (EiceAttach() != 0) {
-        ReportError(msg::ErrDravin);
+        ReportError(msg::ErrDravin, EiceAttachFault());
         return false;
     }
     if (EiceWrite(CmdSetup, SetupValue) != 0) {

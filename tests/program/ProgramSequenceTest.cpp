@@ -81,6 +81,24 @@ TEST_F(ProgramSequenceTest, ARunCommandWhoseTransferFailsFailsTheUpload) {
     EXPECT_EQ(observer.positions.size(), bootloader.size());
 }
 
+TEST_F(ProgramSequenceTest, APageFailureNamesItsPage) {
+    AttachWithFaults("page-error=100");
+    std::vector<std::uint16_t> bootloader(kBootloaderWords, 0);
+    const int highest =
+        ReadWordImage(TARNEL_SIM_BOOTLOADER_IMAGE, bootloader.data(), kBootloaderWords);
+    ASSERT_GE(highest, 0);
+    bootloader.resize(static_cast<std::size_t>(highest) + 1);
+    std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
+    flash[3 * 256] = 0x1234;
+    flash[100 * 256] = 0x5678;
+    ASSERT_FALSE(PrepareBootloader(bootloader, observer));
+
+    const StepFailure failure = ProgramFlash(FlashImage(flash.data(), kFlashWords), observer);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->key, msg::ErrPageProgram);
+    EXPECT_EQ(failure->detail, "page 100");
+}
+
 std::string Hex(const sim::test::Bytes& bytes) {
     std::string hex;
     for (const std::uint8_t byte : bytes) {
