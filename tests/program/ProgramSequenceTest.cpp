@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -38,16 +39,21 @@ protected:
         ASSERT_EQ(AttachAdapter(), 0);
         ASSERT_FALSE(SetUpDebugPort());
     }
+    // The stand-in bootloader, cut to its last word.
+    static std::vector<std::uint16_t> StandInBootloader() {
+        std::vector<std::uint16_t> words(kBootloaderWords, 0);
+        const int highest =
+            ReadWordImage(TARNEL_SIM_BOOTLOADER_IMAGE, words.data(), kBootloaderWords);
+        words.resize(static_cast<std::size_t>(std::max(highest, 0)) + 1);
+        return words;
+    }
     RecordingObserver observer;
 };
 
 TEST_F(ProgramSequenceTest, ProgramsTheNonBlankPagesAndShowsEachStage) {
     AttachWithFaults("");
-    std::vector<std::uint16_t> bootloader(kBootloaderWords, 0);
-    const int highest =
-        ReadWordImage(TARNEL_SIM_BOOTLOADER_IMAGE, bootloader.data(), kBootloaderWords);
-    ASSERT_GE(highest, 0);
-    bootloader.resize(static_cast<std::size_t>(highest) + 1);
+    const std::vector<std::uint16_t> bootloader = StandInBootloader();
+    const int highest = static_cast<int>(bootloader.size()) - 1;
     std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
     flash[3 * 256 + 17] = 0x1234;
     flash[100 * 256 + 255] = 0x0000;
@@ -83,11 +89,7 @@ TEST_F(ProgramSequenceTest, ARunCommandWhoseTransferFailsFailsTheUpload) {
 
 TEST_F(ProgramSequenceTest, APageFailureNamesItsPage) {
     AttachWithFaults("page-error=100");
-    std::vector<std::uint16_t> bootloader(kBootloaderWords, 0);
-    const int highest =
-        ReadWordImage(TARNEL_SIM_BOOTLOADER_IMAGE, bootloader.data(), kBootloaderWords);
-    ASSERT_GE(highest, 0);
-    bootloader.resize(static_cast<std::size_t>(highest) + 1);
+    const std::vector<std::uint16_t> bootloader = StandInBootloader();
     std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
     flash[3 * 256] = 0x1234;
     flash[100 * 256] = 0x5678;
