@@ -65,10 +65,11 @@ bool ProgramOnce(tarnel::TFmainform& window, const std::string& tracePath) {
     tarnel::sim::SimConfig config;
     config.tracePath = tracePath;
     tarnel::InstallDriverBackend(std::make_unique<tarnel::sim::SimulatedBackend>(config));
-    tarnel::exitCode = 0;
+    tarnel::ResetReportState();
+    tarnel::SetQuietMode(true);
     window.setStatusText(QString());
-    window.Bprogram->click();
-    const bool ok = tarnel::exitCode == 0 && window.statusText().startsWith("Done in ");
+    window.findChild<QPushButton*>(QStringLiteral("Bprogram"))->click();
+    const bool ok = tarnel::ExitCode() == 0 && window.statusText().startsWith("Done in ");
     tarnel::InstallDriverBackend(nullptr);
     return ok;
 }
@@ -78,7 +79,8 @@ void BM_FullProgrammingRun(benchmark::State& state) {
     const std::string image = WriteFullImage(dir);
     const std::string trace = dir.filePath("wire.trace").toStdString();
     tarnel::TFmainform window(nullptr, {});
-    window.Efilename->setText(QString::fromStdString(image));
+    window.findChild<QLineEdit*>(QStringLiteral("Efilename"))
+        ->setText(QString::fromStdString(image));
     if (!ProgramOnce(window, trace)) {
         state.SkipWithError("the programming run failed (is flash.ram beside the benchmark?)");
         return;
@@ -107,7 +109,7 @@ BENCHMARK(BM_FullProgrammingRun)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    tarnel::quietMode = 1;
+    tarnel::SetQuietMode(true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -191,8 +191,7 @@ bool ChoseOffscreenPlatform() {
     return choseOffscreen;
 }
 
-bool ShouldChooseOffscreen(const std::vector<std::string>& arguments) {
-    const CommandLineOptions options = ParseCommandLine(arguments);
+bool ShouldChooseOffscreen(const CommandLineOptions& options) {
     if (!options.programAtStart || !options.closeAfterProgram) {
         return false;
     }
@@ -208,7 +207,9 @@ int TarnelMain(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.emplace_back(argv[i]);
     }
-    if (ShouldChooseOffscreen(arguments)) {
+    const CommandLineOptions options = ParseCommandLine(arguments);
+    SetQuietMode(options.quiet);
+    if (ShouldChooseOffscreen(options)) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         choseOffscreen = true;
     }
@@ -226,7 +227,7 @@ int TarnelMain(int argc, char** argv) {
     SetDesktopIdentity();
     const auto previousService = SetMessageBoxService(&ShowMessageBox);
     try {
-        auto mainform = std::make_unique<TFmainform>(nullptr, arguments);
+        auto mainform = std::make_unique<TFmainform>(nullptr, options);
         auto about = std::make_unique<TFabout>(mainform.get(),
                                                QString::fromLocal8Bit(ExecutablePath().c_str()));
         mainform->setAboutWindow(about.get());
@@ -239,7 +240,7 @@ int TarnelMain(int argc, char** argv) {
         ShowExceptionBox(error);
     }
     SetMessageBoxService(previousService);
-    return exitCode;
+    return ExitCode();
 }
 
 }  // namespace tarnel

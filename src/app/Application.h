@@ -2,8 +2,7 @@
 // The entry function shared by both executables, and the application-wide services that
 // the window uses: the terminate request and the headless fallback.
 
-#include <string>
-#include <vector>
+#include "app/CommandLine.h"
 
 namespace tarnel {
 
@@ -12,7 +11,8 @@ namespace tarnel {
 inline constexpr int kNoDisplayStatus = 3;
 
 // Runs the tool: reads the original arguments, creates both windows, runs the event loop
-// and returns exitCode. The caller installs the driver backend first.
+// and returns the exit code. The command line is parsed here, once; -cc sets the quiet
+// flag here. The caller installs the driver backend first.
 int TarnelMain(int argc, char** argv);
 
 // Names the application as the desktop knows it: the desktop file name is that of the
@@ -29,9 +29,9 @@ bool TerminateRequested();
 // reached for an unattended run (-p with -c or -cc).
 bool ChoseOffscreenPlatform();
 
-// Whether the tool must choose the offscreen platform for these arguments in this
+// Whether the tool must choose the offscreen platform for these options in this
 // environment: -p together with -c or -cc, no platform chosen by the caller, and no
 // display reachable.
-bool ShouldChooseOffscreen(const std::vector<std::string>& arguments);
+bool ShouldChooseOffscreen(const CommandLineOptions& options);
 
 }  // namespace tarnel

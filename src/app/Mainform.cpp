@@ -41,8 +41,7 @@ QPushButton* MakeButton(QWidget* parent, int left, int top, int width, int heigh
 
 }  // namespace
 
-TFmainform::TFmainform(QWidget* owner, const std::vector<std::string>& arguments)
-    : QMainWindow(owner) {
+TFmainform::TFmainform(QWidget* owner, const CommandLineOptions& options) : QMainWindow(owner) {
     setWindowTitle(QStringLiteral("Tarnel"));
     setWindowIcon(WindowIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -56,14 +55,49 @@ TFmainform::TFmainform(QWidget* owner, const std::vector<std::string>& arguments
     BuildActions();
     BuildControls();
     BuildMenu();
+    NameParts();
 
     // The client area below the menu bar is 340 x 200, status bar included.
     setFixedSize(kClientWidth, MainMenu->sizeHint().height() + kClientHeight);
 
-    ReadCommandLine(arguments);
+    ApplyCommandLine(options);
 }
 
 TFmainform::~TFmainform() = default;
+
+void TFmainform::NameParts() {
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Bbrowse->setObjectName(QStringLiteral("Bbrowse"));
+    Efilename->setObjectName(QStringLiteral("Efilename"));
+    Bprogram->setObjectName(QStringLiteral("Bprogram"));
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    MIfile->setObjectName(QStringLiteral("MIfile"));
+    MIfileopen->setObjectName(QStringLiteral("MIfileopen"));
+    MIdevice->setObjectName(QStringLiteral("MIdevice"));
+    MIdevattach->setObjectName(QStringLiteral("MIdevattach"));
+    MIdevprogram->setObjectName(QStringLiteral("MIdevprogram"));
+    ACfileopen->setObjectName(QStringLiteral("ACfileopen"));
+    ACexit->setObjectName(QStringLiteral("ACexit"));
+    MIexit->setObjectName(QStringLiteral("MIexit"));
+    ACrun->setObjectName(QStringLiteral("ACrun"));
+    ACstop->setObjectName(QStringLiteral("ACstop"));
+    ACreset->setObjectName(QStringLiteral("ACreset"));
+    MIdebug->setObjectName(QStringLiteral("MIdebug"));
+    MIrun->setObjectName(QStringLiteral("MIrun"));
+    MIstop->setObjectName(QStringLiteral("MIstop"));
+    MIreset->setObjectName(QStringLiteral("MIreset"));
+    MIhelp->setObjectName(QStringLiteral("MIhelp"));
+    MIabout->setObjectName(QStringLiteral("MIabout"));
+    Bevel->setObjectName(QStringLiteral("Bevel"));
+    SBattach->setObjectName(QStringLiteral("SBattach"));
+    Breset->setObjectName(QStringLiteral("Breset"));
+    Bstop->setObjectName(QStringLiteral("Bstop"));
+    Brun->setObjectName(QStringLiteral("Brun"));
+    ACattach->setObjectName(QStringLiteral("ACattach"));
+    ACprogram->setObjectName(QStringLiteral("ACprogram"));
+    ACabout->setObjectName(QStringLiteral("ACabout"));
+}
 
 void TFmainform::BuildActions() {
     ALmain = new QObject(this);
@@ -229,13 +263,9 @@ void TFmainform::BuildMenu() {
             [this] { MainMenu->setActiveAction(MIfile->menuAction()); });
 }
 
-void TFmainform::ReadCommandLine(const std::vector<std::string>& arguments) {
-    const CommandLineOptions options = ParseCommandLine(arguments);
+void TFmainform::ApplyCommandLine(const CommandLineOptions& options) {
     if (options.closeAfterProgram) {
         closeAfterProgram_ = 1;
-    }
-    if (options.quiet) {
-        quietMode = 1;
     }
     if (options.programAtStart) {
         programAtStart_ = 1;

@@ -4,12 +4,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
-#include <cstdint>
-#include <span>
-#include <string>
-#include <vector>
-
-#include "program/Mailbox.h"
+#include "app/CommandLine.h"
 
 class QFileDialog;
 class QFrame;
@@ -30,10 +25,43 @@ class TFabout;
 class TFmainform : public QMainWindow {
     Q_OBJECT
 public:
-    // Builds the window, then reads the command line (`arguments` without the program name).
-    TFmainform(QWidget* owner, const std::vector<std::string>& arguments);
+    // Builds the window, then takes the options of the command line: -c/-cc, -p and the
+    // file name (the quiet flag of -cc is the entry function's to set).
+    explicit TFmainform(QWidget* owner, const CommandLineOptions& options = {});
     ~TFmainform() override;
 
+    void FormShow(QObject* sender);
+    void ACfileopenAccept(QObject* sender);
+    void ACattachExecute(QObject* sender);
+    void SBattachClick(QObject* sender);
+    void ACprogramExecute(QObject* sender);
+    void FormClose(QObject* sender);
+    void ACrunExecute(QObject* sender);
+    void ACstopExecute(QObject* sender);
+    void ACresetExecute(QObject* sender);
+    void ACaboutExecute(QObject* sender);
+
+    int closeAfterProgram() const { return closeAfterProgram_; }
+    int programAtStart() const { return programAtStart_; }
+
+    // Text of the status bar's one panel.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // The About window that ACaboutExecute shows.
+    void setAboutWindow(TFabout* about) { about_ = about; }
+    // The open-file dialog owned by ACfileopen, created on first use.
+    QFileDialog* fileDialog();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The widgets and actions. Each QObject among them carries its member's name as its
+    // object name, so that tests find it as a person would (findChild), not by a member.
     QProgressBar* Progress = nullptr;
     QPushButton* Bbrowse = nullptr;
     QLineEdit* Efilename = nullptr;
@@ -69,59 +97,17 @@ public:
     Action* ACprogram = nullptr;
     Action* ACabout = nullptr;
 
-    // The sequence's upload and programming steps, showing their stages and progress and
-    // reporting a failure; true when the step succeeded.
-    bool BootloaderPrepare(std::span<const std::uint16_t> image);
-    bool FlashDevice(FlashImage image);
-
-    void FormShow(QObject* sender);
-    void ACfileopenAccept(QObject* sender);
-    void ACattachExecute(QObject* sender);
-    void SBattachClick(QObject* sender);
-    void ACprogramExecute(QObject* sender);
-    void FormClose(QObject* sender);
-    void ACrunExecute(QObject* sender);
-    void ACstopExecute(QObject* sender);
-    void ACresetExecute(QObject* sender);
-    void ACaboutExecute(QObject* sender);
-
-    int closeAfterProgram() const { return closeAfterProgram_; }
-    int programAtStart() const { return programAtStart_; }
-
-    // Text of the status bar's one panel.
-    QString statusText() const;
-    void setStatusText(const QString& text);
-
-    // The About window that ACaboutExecute shows.
-    void setAboutWindow(TFabout* about) { about_ = about; }
-    // The open-file dialog owned by ACfileopen, created on first use.
-    QFileDialog* fileDialog();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void BuildActions();
     void BuildControls();
     void BuildMenu();
-    void ReadCommandLine(const std::vector<std::string>& arguments);
+    void NameParts();
+    void ApplyCommandLine(const CommandLineOptions& options);
     // Shows the attached state on SBattach after a handler of the attach toggle.
     void SyncAttachButton();
-    // Runs the failure reaction of Run, Stop and Reset: one report, then detach.
-    void RunControlFailed();
+    // Shows the target as attached or detached: the toggle, Run, Stop and Reset.
+    void ShowAttached(bool attached);
     // Ends a Program request under -c/-cc, or after a failure when running headless.
     void CloseStep();
-    void DetachAfterFailedProgram();
-    struct ProgramOutcome {
-        // The request ends at the close step: false after a failed upload or programming
-        // step (the tool then stays open).
-        bool closeStep;
-        bool succeeded;  // the flash holds the image
-    };
-    ProgramOutcome RunProgramRequest();
 
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;

@@ -2,7 +2,10 @@
 
 #include "eice/Eice.h"
 
+#include <string>
+
 #include "link/AdapterLink.h"
+#include "link/Attach.h"
 
 namespace tarnel {
 namespace {
@@ -14,9 +17,31 @@ int Failed(LinkStatus status) {
 
 // Under autoFlush every transaction that does not read goes out at once.
 int FlushIfAuto() {
-    return autoFlush != 0 ? Failed(FlushLink()) : 0;
+    return LinkAutoFlush() != 0 ? Failed(FlushLink()) : 0;
 }
 }  // namespace
+
+int EiceAttach() {
+    return AttachAdapter();
+}
+
+std::string EiceAttachFault() {
+    const FT_STATUS status = LinkLastStatus();
+    return status != FT_OK ? "driver status " + std::to_string(status)
+                           : "no adapter found, or it did not answer";
+}
+
+int EiceDetach() {
+    return DetachAdapter();
+}
+
+EiceBatch::EiceBatch(bool batched) : saved_(LinkAutoFlush()) {
+    SetLinkAutoFlush(batched ? 0 : 1);
+}
+
+EiceBatch::~EiceBatch() {
+    SetLinkAutoFlush(saved_);
+}
 
 int EiceSendWord(std::uint32_t word) {
     if (PutByte(kWordMarker) != kLinkOk) {

@@ -4,9 +4,10 @@
 //
 // Every operation returns 0 (success) or 1 (failure); a short transfer of the link is a
 // failure here. None throws. The channel has no state of its own: it works on the one
-// adapter link and reads autoFlush.
+// adapter link and reads the link's autoFlush, which EiceBatch sets for a scope.
 
 #include <cstdint>
+#include <string>
 
 namespace tarnel {
 
@@ -41,6 +42,31 @@ inline constexpr std::uint8_t TransactionTerminator[6] = {0xA7, 0xEB, 0x8F, 0xE3
 // 4-bit bit reversal; its own inverse, so it serves encoding and decoding.
 inline constexpr std::uint8_t NibbleReverse[16] = {0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE,
                                                    0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF};
+
+// Attaches to the target's debug port: opens the adapter link, sends the attach bytes,
+// sets one-second time-outs and turns autoFlush on. 0 attached, 1 failed; a failure
+// leaves no device open.
+int EiceAttach();
+// What is known of why the last attach failed: the driver status of the call that failed,
+// or that no adapter was found or answered.
+std::string EiceAttachFault();
+// Sends the detach bytes and closes the link, every step whatever the earlier returned.
+// 0 when every step succeeded, otherwise 1.
+int EiceDetach();
+
+// For the life of the scope, writes and executes gather in the link's out buffer and leave
+// when it fills or a read or EiceFlush sends them (batched), or each goes out at once (not
+// batched). The mode before is restored at the end of the scope.
+class EiceBatch {
+public:
+    explicit EiceBatch(bool batched = true);
+    ~EiceBatch();
+    EiceBatch(const EiceBatch&) = delete;
+    EiceBatch& operator=(const EiceBatch&) = delete;
+
+private:
+    int saved_;
+};
 
 // Puts the word marker and the 8 nibble bytes of word, most significant nibble first.
 int EiceSendWord(std::uint32_t word);

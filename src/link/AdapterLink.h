@@ -2,6 +2,9 @@
 // The one connection to the programming adapter: buffered output, reads with the driver's
 // time-out, the probe, the recovery pulse and the line-idle sequence.
 //
+// The link's state (the device handle, the status of the last driver call, the out buffer
+// and autoFlush) is its own: the rest of the tool reaches it only through these functions.
+//
 // Every operation returns a LinkStatus: 0 success, 1 failure (driver error, refused on a
 // failed link, buffer full, no adapter, probe unanswered), 2 short transfer (the driver
 // moved fewer bytes than asked). The first recorded driver call that fails puts the link
@@ -15,13 +18,6 @@
 namespace tarnel {
 
 inline constexpr std::int32_t kOutBufferSize = 992;
-
-struct AdapterLink {
-    FT_HANDLE handle;       // the open adapter; kNoDevice (-1) when none is open
-    FT_STATUS lastStatus;   // status of the last recorded driver call; non-zero: failed
-    std::int32_t outCount;  // bytes waiting in outBuffer, 0..kOutBufferSize
-    std::uint8_t outBuffer[kOutBufferSize];  // output waiting to be written, oldest first
-};
 
 using LinkStatus = int;
 
@@ -38,26 +34,21 @@ inline constexpr std::uint32_t kRecoveryBaudRate = 9600;
 inline constexpr unsigned kRecoveryPauseMs = 100;
 inline constexpr std::uint32_t kProbeReadTimeoutMs = 100;
 
-// The process's one link record. It is zero at process start; OpenLink is the first
-// operation applied to it.
-AdapterLink& TheAdapterLink();
-
 // When set, every debug-channel write and execute flushes the link after itself.
-// 0 at process start; a successful attach sets it. Everything above the link changes it
-// only through AutoFlushScope.
-extern int autoFlush;
+// 0 at process start; a successful attach sets it. The debug channel changes it for the
+// life of a batch (EiceBatch).
+int LinkAutoFlush();
+void SetLinkAutoFlush(int value);
 
-// Gives autoFlush a value for the life of the scope and restores the one it had.
-class AutoFlushScope {
-public:
-    explicit AutoFlushScope(int value) : saved_(autoFlush) { autoFlush = value; }
-    ~AutoFlushScope() { autoFlush = saved_; }
-    AutoFlushScope(const AutoFlushScope&) = delete;
-    AutoFlushScope& operator=(const AutoFlushScope&) = delete;
+// The status of the last recorded driver call (0 when it succeeded).
+FT_STATUS LinkLastStatus();
 
-private:
-    int saved_;
-};
+// True while the link holds an open device (meaningful once OpenLink has run).
+bool LinkHoldsDevice();
+
+// Closes a held device without sending anything and puts the link record and autoFlush
+// back as at process start. For tests, which run many links in one process.
+void ResetLink();
 
 // Finds the adapter among the listed devices, sets the driver up, probes the adapter
 // (with one recovery pulse and a second probe if it stays silent) and sends the line-idle

@@ -16,7 +16,7 @@ int AttachAdapter() {
         AbandonLink();
         return 1;
     }
-    autoFlush = 1;
+    SetLinkAutoFlush(1);
     return 0;
 }
 

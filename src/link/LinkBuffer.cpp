@@ -8,12 +8,34 @@
 namespace tarnel {
 namespace {
 AdapterLink theLink{};
-}  // namespace
-
 int autoFlush = 0;
+}  // namespace
 
 AdapterLink& TheAdapterLink() {
     return theLink;
+}
+
+int LinkAutoFlush() {
+    return autoFlush;
+}
+
+void SetLinkAutoFlush(int value) {
+    autoFlush = value;
+}
+
+FT_STATUS LinkLastStatus() {
+    return theLink.lastStatus;
+}
+
+bool LinkHoldsDevice() {
+    return theLink.handle != kNoDevice;
+}
+
+void ResetLink() {
+    AbandonLink();
+    theLink = AdapterLink{};
+    theLink.handle = kNoDevice;
+    autoFlush = 0;
 }
 
 using detail::LinkHasFailed;

@@ -4,6 +4,21 @@
 
 #include "link/AdapterLink.h"
 
+namespace tarnel {
+
+struct AdapterLink {
+    FT_HANDLE handle;       // the open adapter; kNoDevice (-1) when none is open
+    FT_STATUS lastStatus;   // status of the last recorded driver call; non-zero: failed
+    std::int32_t outCount;  // bytes waiting in outBuffer, 0..kOutBufferSize
+    std::uint8_t outBuffer[kOutBufferSize];  // output waiting to be written, oldest first
+};
+
+// The process's one link record. It is zero at process start; OpenLink is the first
+// operation applied to it.
+AdapterLink& TheAdapterLink();
+
+}  // namespace tarnel
+
 namespace tarnel::detail {
 
 // Stores the status of a recorded driver call and hands it back.

@@ -1,16 +1,23 @@
 #include "program/ProgramSequence.h"
 
 #include <algorithm>
+#include <string>
 
 #include "eice/Eice.h"
-#include "link/AdapterLink.h"
 #include "program/TargetReset.h"
-#include "report/MessageKeys.h"
 
 namespace tarnel {
+namespace {
+Failure PageFailure(MessageKey key, int page) {
+    return {key, "page " + std::to_string(page)};
+}
+}  // namespace
 
 StepFailure SetUpDebugPort() {
-    return EiceWrite(CmdSetup, SetupValue) == 0 ? nullptr : msg::ErrEICEcom;
+    if (EiceWrite(CmdSetup, SetupValue) != 0) {
+        return Failure{msg::ErrEICEcom, "set-up"};
+    }
+    return std::nullopt;
 }
 
 StepFailure PrepareBootloader(std::span<const std::uint16_t> bootloader,
@@ -20,38 +27,45 @@ StepFailure PrepareBootloader(std::span<const std::uint16_t> bootloader,
     // Each goes out on its own and all are sent. A transfer cut short leaves the link
     // open, so the results are gathered: a bootloader started on a target whose reset or
     // registers did not arrive could program the flash wrongly and still answer 1.
-    int failed = SendResetSequence(true);
+    const bool resetSent = SendResetSequence(true).allSent;
+    int loadFailed = 0;
     for (const RegisterLoad& load : kBootloaderRegisters) {
-        failed |= EiceWrite(CmdRegister | load.address, load.value);
+        loadFailed |= EiceWrite(CmdRegister | load.address, load.value);
     }
-    if (failed != 0) {
-        return msg::ErrUplBoot;
+    if (!resetSent) {
+        return Failure{msg::ErrUplBoot, "stop and reset"};
+    }
+    if (loadFailed != 0) {
+        return Failure{msg::ErrUplBoot, "register load"};
     }
 
     // The upload streams through full out buffers.
-    const AutoFlushScope streaming(0);
+    const EiceBatch streaming;
     observer.ProgressRange(static_cast<int>(bootloader.size()) - 1);
     for (std::size_t i = 0; i < bootloader.size(); ++i) {
         observer.ProgressAt(static_cast<int>(i));
         if (EiceWrite(CmdProgramWord | (i & 0xFFFFu), bootloader[i]) != 0) {
-            return msg::ErrUplBoot;
+            return Failure{msg::ErrUplBoot, "word " + std::to_string(i)};
         }
     }
     // It fails only when it fills the out buffer and that transfer fails: the bootloader
     // may then never start.
-    return EiceExecute(CmdRun) == 0 ? nullptr : msg::ErrUplBoot;
+    if (EiceExecute(CmdRun) != 0) {
+        return Failure{msg::ErrUplBoot, "run command"};
+    }
+    return std::nullopt;
 }
 
 StepFailure ProgramFlash(FlashImage image, ProgramObserver& observer) {
     observer.StageBegins(ProgramStage::Erasing);
     // Page writes gather in the out buffer; each status read sends the rest.
-    const AutoFlushScope batched(0);
+    const EiceBatch batched;
     std::uint32_t answer = 0;
     if (MailboxCommand(kMailboxErase, answer, kMailboxPolls) != 0) {
-        return msg::ErrEICEcom;
+        return Failure{msg::ErrEICEcom, "erase"};
     }
     if (answer != 1) {
-        return msg::ErrMassErase;
+        return Failure{msg::ErrMassErase, "answer " + std::to_string(answer)};
     }
 
     const std::vector<int> pages = NonBlankPages(image);
@@ -60,16 +74,19 @@ StepFailure ProgramFlash(FlashImage image, ProgramObserver& observer) {
     for (std::size_t k = 0; k < pages.size(); ++k) {
         if (SendPage(image, pages[k]) != 0 ||
             MailboxCommand(kMailboxProgramPage, answer, kMailboxPolls) != 0) {
-            return msg::ErrEICEcom;
+            return PageFailure(msg::ErrEICEcom, pages[k]);
         }
         if (answer != 1) {
-            return msg::ErrPageProgram;
+            return PageFailure(msg::ErrPageProgram, pages[k]);
         }
         observer.ProgressAt(static_cast<int>(k));
     }
     // The last status read has emptied the out buffer, so this sends nothing; were it to
     // fail, the request must not end as a success.
-    return EiceFlush() == 0 ? nullptr : msg::ErrEICEcom;
+    if (EiceFlush() != 0) {
+        return Failure{msg::ErrEICEcom, "final flush"};
+    }
+    return std::nullopt;
 }
 
 void RestartTarget() {

@@ -1,19 +1,21 @@
 #pragma once
 // The programming sequence over the debug channel, one step at a time: the debug port's
 // set-up, bootloader preparation and upload, erase and page programming, and the restart.
-// A step returns the message key of its failure, or nullptr when it succeeded; the caller
-// reports it and detaches. Nothing here knows of a window: stages and progress go to an
-// observer. Every step needs an attached adapter.
+// A step returns its failure (message key and detail), or nothing when it succeeded; the
+// caller reports it and detaches. Nothing here knows of a window: stages and progress go
+// to an observer. Every step needs an attached adapter.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "program/Mailbox.h"
+#include "report/MessageKeys.h"
 
 namespace tarnel {
 
-// The message key (a row of reportList) of a failed step; nullptr when it succeeded.
-using StepFailure = const char*;
+// The failure of a step; empty when it succeeded.
+using StepFailure = std::optional<Failure>;
 
 enum class ProgramStage { PreparingBootloader, Erasing, Flashing };
 
@@ -24,6 +26,9 @@ public:
     // The stage's progress runs from 0 to `maximum` (never below 0).
     virtual void ProgressRange(int maximum) = 0;
     virtual void ProgressAt(int position) = 0;
+    // The image is programmed and the target restarted, `seconds` after the set-up; told
+    // before the request's own detach.
+    virtual void Programmed(double seconds) = 0;
 };
 
 struct RegisterLoad {
@@ -40,9 +45,10 @@ inline constexpr RegisterLoad kBootloaderRegisters[] = {
 // Writes the debug port's set-up word. A port that was not set up takes no command.
 StepFailure SetUpDebugPort();
 
-// Stops and resets the target, loads kBootloaderRegisters, writes `bootloader` (1 to
-// kBootloaderWords words) into program memory from address 0 and queues the run command,
-// which leaves with the first mailbox poll.
+// Stops and resets the target, loads kBootloaderRegisters (all of them, whatever failed:
+// the transfers are sent as ever, and a failed one ends the step before the upload), writes
+// `bootloader` (1 to kBootloaderWords words) into program memory from address 0 and queues the run
+// command, which leaves with the first mailbox poll.
 StepFailure PrepareBootloader(std::span<const std::uint16_t> bootloader, ProgramObserver& observer);
 
 // Has the bootloader erase the flash, then programs every page of `image` that holds a

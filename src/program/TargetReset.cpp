@@ -4,14 +4,15 @@
 
 namespace tarnel {
 
-int SendResetSequence(bool clearRegisterFF42) {
-    EiceExecute(CmdHalt);
+ResetSequenceResult SendResetSequence(bool clearRegisterFF42) {
+    int failed = EiceExecute(CmdHalt);
     if (clearRegisterFF42) {
-        EiceWrite(CmdRegister | 0xFF42, 0);
+        failed |= EiceWrite(CmdRegister | 0xFF42, 0);
     }
-    EiceWrite(CmdRegister | 0xFF79, 12);
-    EiceWrite(CmdRegister | 0xFF79, 0);
-    return EiceExecute(CmdReset);
+    failed |= EiceWrite(CmdRegister | 0xFF79, 12);
+    failed |= EiceWrite(CmdRegister | 0xFF79, 0);
+    const bool resetSent = EiceExecute(CmdReset) == 0;
+    return {.allSent = failed == 0 && resetSent, .resetSent = resetSent};
 }
 
 }  // namespace tarnel

@@ -4,8 +4,14 @@
 
 namespace tarnel {
 
-// Sends the sequence; only the result of the final reset execute is returned (0 or 1):
-// a failed link shows there, so the earlier steps are not examined.
-int SendResetSequence(bool clearRegisterFF42);
+struct ResetSequenceResult {
+    bool allSent;    // every transfer of the sequence left whole
+    bool resetSent;  // the final reset execute left whole
+};
+
+// Sends the whole sequence, each step whatever the earlier ones returned. A cut halt or
+// pulse leaves the link open, so only allSent tells that the target saw the sequence as
+// sent; resetSent alone tells whether the link still carries commands.
+ResetSequenceResult SendResetSequence(bool clearRegisterFF42);
 
 }  // namespace tarnel

@@ -1,15 +1,40 @@
 #pragma once
-// The message keys of reportList as named constants, so that a mistyped key does not
-// compile. ReportError still takes any text: an unknown key shows nothing.
+// The message keys: one enumerator per row of reportList, in the table's order, so that a
+// key indexes its row and a mistyped key does not compile.
 
-namespace tarnel::msg {
+#include <cstddef>
+#include <string>
 
-inline constexpr const char* ErrEICEcom = "ErrEICEcom";
-inline constexpr const char* ErrUplBoot = "ErrUplBoot";
-inline constexpr const char* ErrMassErase = "ErrMassErase";
-inline constexpr const char* ErrPageProgram = "ErrPageProgram";
-inline constexpr const char* ErrBootFile = "ErrBootFile";
-inline constexpr const char* ErrFlashFile = "ErrFlashFile";
-inline constexpr const char* ErrDravin = "ErrDravin";
+namespace tarnel {
 
-}  // namespace tarnel::msg
+enum class MessageKey {
+    ErrEICEcom,
+    ErrUplBoot,
+    ErrMassErase,
+    ErrPageProgram,
+    ErrBootFile,
+    ErrFlashFile,
+    ErrDravin,
+};
+
+inline constexpr std::size_t kMessageCount = 7;
+
+// A failure as the layers below the window hand it up: the message to report and what is
+// known of the cause (the page of a page failure, the step of a channel failure, the path
+// and system reason of a file failure); the detail may be empty.
+struct Failure {
+    MessageKey key;
+    std::string detail;
+};
+
+namespace msg {
+inline constexpr MessageKey ErrEICEcom = MessageKey::ErrEICEcom;
+inline constexpr MessageKey ErrUplBoot = MessageKey::ErrUplBoot;
+inline constexpr MessageKey ErrMassErase = MessageKey::ErrMassErase;
+inline constexpr MessageKey ErrPageProgram = MessageKey::ErrPageProgram;
+inline constexpr MessageKey ErrBootFile = MessageKey::ErrBootFile;
+inline constexpr MessageKey ErrFlashFile = MessageKey::ErrFlashFile;
+inline constexpr MessageKey ErrDravin = MessageKey::ErrDravin;
+}  // namespace msg
+
+}  // namespace tarnel

@@ -6,40 +6,67 @@
 
 namespace tarnel {
 
-int exitCode = 0;
-int quietMode = 0;
-
 namespace {
-MessageBoxService& Service() {
-    static MessageBoxService service;
-    return service;
+struct ReportState {
+    int exitCode = 0;
+    bool quiet = false;
+    MessageBoxService service;
+};
+
+ReportState& State() {
+    static ReportState state;
+    return state;
 }
 }  // namespace
 
+int ExitCode() {
+    return State().exitCode;
+}
+
+bool QuietMode() {
+    return State().quiet;
+}
+
+void SetQuietMode(bool quiet) {
+    State().quiet = quiet;
+}
+
+void ResetReportState() {
+    State().exitCode = 0;
+    State().quiet = false;
+}
+
 MessageBoxService SetMessageBoxService(MessageBoxService service) {
-    auto previous = std::move(Service());
-    Service() = std::move(service);
+    auto previous = std::move(State().service);
+    State().service = std::move(service);
     return previous;
+}
+
+int ReportError(MessageKey key, std::string_view /*detail*/) {
+    const ReportEntry& row = MessageEntry(key);
+    LogReportedMessage(row);
+    int result = -1;
+    if (!State().quiet && State().service) {
+        result = State().service(row.text, row.caption, row.flags);
+    }
+    State().exitCode = row.code;
+    return result;
+}
+
+int ReportError(const Failure& failure) {
+    return ReportError(failure.key, failure.detail);
 }
 
 int ReportError(const char* key) {
     if (key == nullptr) {
         return -1;
     }
-    const ReportEntry* row = reportList;
-    while (row->key != nullptr && std::strcmp(row->key, key) != 0) {
-        ++row;
+    for (std::size_t i = 0; i < kMessageCount; ++i) {
+        if (std::strcmp(reportList[i].key, key) == 0) {
+            return ReportError(static_cast<MessageKey>(i));
+        }
     }
-    if (row->key == nullptr) {
-        return -1;
-    }
-    LogReportedMessage(*row);
-    int result = -1;
-    if (quietMode == 0 && Service()) {
-        result = Service()(row->text, row->caption, row->flags);
-    }
-    exitCode = row->code;
-    return result;
+    return -1;
 }
 
 }  // namespace tarnel

@@ -2,7 +2,7 @@
 
 namespace tarnel {
 
-const ReportEntry reportList[8] = {
+const ReportEntry reportList[kMessageCount + 1] = {
     {"ErrEICEcom", "EICE communication error", "EICE error", kBoxOk | kBoxIconStop, 1},
     {"ErrUplBoot", "Error uploading bootloader", "EICE error", kBoxOk | kBoxIconStop, 1},
     {"ErrMassErase", "Mass erase error", "Programming error", kBoxOk | kBoxIconStop, 1},
@@ -12,5 +12,9 @@ const ReportEntry reportList[8] = {
     {"ErrDravin", "Dravin not found!", "Generic error", kBoxOk | kBoxIconStop, 2},
     {nullptr, nullptr, nullptr, 0, 0},
 };
+
+const ReportEntry& MessageEntry(MessageKey key) {
+    return reportList[static_cast<std::size_t>(key)];
+}
 
 }  // namespace tarnel

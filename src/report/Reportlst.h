@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "report/MessageKeys.h"
+
 namespace tarnel {
 
 struct ReportEntry {
@@ -20,7 +22,10 @@ inline constexpr std::int32_t kBoxIconStop = 0x10;
 // Button code of OK.
 inline constexpr int kButtonOk = 1;
 
-// The seven messages in order, then a row of nulls and zeros.
-extern const ReportEntry reportList[8];
+// The seven messages in the order of MessageKey, then a row of nulls and zeros.
+extern const ReportEntry reportList[kMessageCount + 1];
+
+// The row of `key`.
+const ReportEntry& MessageEntry(MessageKey key);
 
 }  // namespace tarnel

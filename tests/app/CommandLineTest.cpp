@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "WindowParts.h"
 #include "app/CommandLine.h"
 #include "app/Mainform.h"
 #include "report/Report.h"
@@ -58,27 +59,24 @@ protected:
 };
 
 TEST_F(MainformCommandLine, FlagsAndFileBoxFollowTheArguments) {
-    TFmainform window(nullptr, {"-c", "first.rom", "-X", "second.rom"});
+    TFmainform window(nullptr, ParseCommandLine({"-c", "first.rom", "-X", "second.rom"}));
     EXPECT_EQ(window.closeAfterProgram(), 1);
     EXPECT_EQ(window.programAtStart(), 0);
-    EXPECT_EQ(quietMode, 0);
-    EXPECT_EQ(window.Efilename->text(), "second.rom");
+    EXPECT_EQ(Efilename(window)->text(), "second.rom");
 }
 
-TEST_F(MainformCommandLine, QuietOptionSetsQuietMode) {
-    TFmainform window(nullptr, {"-cc", "-p"});
+TEST_F(MainformCommandLine, QuietOptionClosesAfterProgramming) {
+    TFmainform window(nullptr, ParseCommandLine({"-cc", "-p"}));
     EXPECT_EQ(window.closeAfterProgram(), 1);
     EXPECT_EQ(window.programAtStart(), 1);
-    EXPECT_EQ(quietMode, 1);
-    EXPECT_TRUE(window.Efilename->text().isEmpty());
+    EXPECT_TRUE(Efilename(window)->text().isEmpty());
 }
 
 TEST_F(MainformCommandLine, NoArgumentsLeaveEverythingOff) {
     TFmainform window(nullptr, {});
     EXPECT_EQ(window.closeAfterProgram(), 0);
     EXPECT_EQ(window.programAtStart(), 0);
-    EXPECT_EQ(quietMode, 0);
-    EXPECT_TRUE(window.Efilename->text().isEmpty());
+    EXPECT_TRUE(Efilename(window)->text().isEmpty());
 }
 
 }  // namespace

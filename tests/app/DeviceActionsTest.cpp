@@ -1,6 +1,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "WindowParts.h"
 #include "app/Action.h"
 #include "app/SimWindowFixture.h"
 
@@ -29,28 +30,28 @@ using DeviceActions = SimWindowFixture;
 
 TEST_F(DeviceActions, AttachWithoutAdapterReportsAndSpringsBack) {
     Start("no-adapter");
-    window->SBattach->click();
+    SBattach(*window)->click();
     EXPECT_EQ(reports, (std::vector<std::string>{"Dravin not found!"}));
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_FALSE(Attached());
 }
 
 TEST_F(DeviceActions, AttachAndDetachFromTheSpeedButtonAndTheMenu) {
     Start();
-    window->SBattach->click();
+    SBattach(*window)->click();
     EXPECT_TRUE(Attached());
     EXPECT_TRUE(simulator->AdapterOpen());
     EXPECT_TRUE(simulator->target().SetUp());
     const auto afterAttach = Trace().size();
 
-    window->MIdevattach->trigger();
+    MIdevattach(*window)->trigger();
     EXPECT_FALSE(Attached());
     EXPECT_FALSE(simulator->AdapterOpen());
     EXPECT_EQ(WritesFrom(afterAttach), (std::vector<std::string>{kDetachBytes, "80C0E0A0A8B0"}));
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
 
-    window->MIdevattach->trigger();
+    MIdevattach(*window)->trigger();
     EXPECT_TRUE(Attached());
     EXPECT_EQ(simulator->ProtocolErrorCount(), 0u);
 }
@@ -58,9 +59,9 @@ TEST_F(DeviceActions, AttachAndDetachFromTheSpeedButtonAndTheMenu) {
 TEST_F(DeviceActions, FailingSetupWriteReportsAndDetachesAgain) {
     // Writes of an attach: probe, line idle, attach bytes; the set-up write is the 4th.
     Start("write-error=4");
-    window->SBattach->click();
+    SBattach(*window)->click();
     EXPECT_EQ(reports, (std::vector<std::string>{"EICE communication error"}));
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(ExitCode(), 1);
     EXPECT_FALSE(Attached());
     EXPECT_FALSE(simulator->AdapterOpen());
 }
@@ -68,13 +69,13 @@ TEST_F(DeviceActions, FailingSetupWriteReportsAndDetachesAgain) {
 TEST_F(DeviceActions, FailedAttachFollowedByAGoodOneKeepsTheExitCode) {
     // The adapter ignores both probes of the first attach, then answers.
     Start("silent-probe=2");
-    window->SBattach->click();
+    SBattach(*window)->click();
     EXPECT_FALSE(Attached());
     EXPECT_EQ(reports.size(), 1u);
-    window->SBattach->click();
+    SBattach(*window)->click();
     EXPECT_TRUE(Attached());
     EXPECT_EQ(reports.size(), 1u);
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
 }
 
 TEST_F(DeviceActions, ClosingTheWindowDetachesOnlyWhenAttached) {
@@ -86,7 +87,7 @@ TEST_F(DeviceActions, ClosingTheWindowDetachesOnlyWhenAttached) {
 
     Start();
     window->show();
-    window->SBattach->click();
+    SBattach(*window)->click();
     ASSERT_TRUE(Attached());
     before = Trace().size();
     window->close();
@@ -96,17 +97,17 @@ TEST_F(DeviceActions, ClosingTheWindowDetachesOnlyWhenAttached) {
 
 TEST_F(DeviceActions, RunAndStopPutExactlyTheirTwoWritesOnTheWire) {
     Start();
-    window->SBattach->click();
+    SBattach(*window)->click();
     simulator->target().Execute(0x02000001);  // start from a halted target
     ASSERT_FALSE(simulator->target().Running());
 
     auto before = Trace().size();
-    window->Brun->click();
+    Brun(*window)->click();
     EXPECT_EQ(WritesFrom(before), (std::vector<std::string>{kSetupWrite, kRunExecute}));
     EXPECT_TRUE(simulator->target().Running());
 
     before = Trace().size();
-    window->Bstop->click();
+    Bstop(*window)->click();
     EXPECT_EQ(WritesFrom(before), (std::vector<std::string>{kSetupWrite, kHaltExecute}));
     EXPECT_FALSE(simulator->target().Running());
     EXPECT_TRUE(reports.empty());
@@ -117,13 +118,13 @@ TEST_F(DeviceActions, ResetRestartsOnlyARunningTarget) {
     for (const bool running : {true, false}) {
         SCOPED_TRACE(running ? "running" : "halted");
         Start();
-        window->SBattach->click();
-        window->ACrun->execute();
+        SBattach(*window)->click();
+        ACrun(*window)->execute();
         if (!running) {
-            window->ACstop->execute();
+            ACstop(*window)->execute();
         }
         const auto before = Trace().size();
-        window->Breset->click();
+        Breset(*window)->click();
         const auto writes = WritesFrom(before);
         // set-up, status read request, halt, 0xFF42, 0xFF79 x2, reset [, run]
         ASSERT_EQ(writes.size(), running ? 8u : 7u);
@@ -160,14 +161,14 @@ TEST_F(DeviceActions, AFailureAtATestedStepReportsOnceAndDetaches) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         reports.clear();
-        exitCode = 0;
+        ResetReportState();
         Start(c.faults);
-        window->SBattach->click();
+        SBattach(*window)->click();
         ASSERT_TRUE(Attached());
         const auto before = Trace().size();
         (window.get()->*c.handler)(nullptr);
         EXPECT_EQ(reports, (std::vector<std::string>{"EICE communication error"}));
-        EXPECT_EQ(exitCode, 1);
+        EXPECT_EQ(ExitCode(), 1);
         EXPECT_FALSE(Attached());
         EXPECT_FALSE(simulator->AdapterOpen());
         // Nothing goes on the wire after the failing write: the failed link refuses the
@@ -178,10 +179,10 @@ TEST_F(DeviceActions, AFailureAtATestedStepReportsOnceAndDetaches) {
 
 TEST_F(DeviceActions, ResetIgnoresAShortSetUpWrite) {
     Start("short-write=5");
-    window->SBattach->click();
-    window->ACreset->execute();
+    SBattach(*window)->click();
+    ACreset(*window)->execute();
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
     EXPECT_TRUE(Attached());
 }
 

@@ -61,7 +61,7 @@ TEST(HeadlessFallback, OnlyUnattendedRunsWithoutAReachableDisplayGoOffscreen) {
         SCOPED_TRACE(c.name);
         ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
         ScopedEnv display("DISPLAY", c.display);
-        EXPECT_EQ(ShouldChooseOffscreen(c.arguments), c.offscreen);
+        EXPECT_EQ(ShouldChooseOffscreen(ParseCommandLine(c.arguments)), c.offscreen);
     }
 }
 

@@ -18,8 +18,10 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "WindowParts.h"
 #include "app/About.h"
 #include "app/Action.h"
+#include "app/ImageList.h"
 #include "app/Mainform.h"
 #include "platform/ExecutablePath.h"
 #include "report/Report.h"
@@ -38,11 +40,11 @@ TEST_F(MainformLayout, ControlsStandWhereTheLayoutPutsThem) {
         QRect geometry;
     };
     const Placement placements[] = {
-        {window.Efilename, {8, 8, 241, 21}}, {window.Bbrowse, {256, 8, 75, 25}},
-        {window.Progress, {8, 48, 321, 16}}, {window.Bprogram, {96, 82, 155, 25}},
-        {window.Bevel, {0, 128, 337, 57}},   {window.SBattach, {8, 144, 75, 25}},
-        {window.Brun, {96, 144, 75, 25}},    {window.Bstop, {176, 144, 75, 25}},
-        {window.Breset, {256, 144, 75, 25}},
+        {Efilename(window), {8, 8, 241, 21}}, {Bbrowse(window), {256, 8, 75, 25}},
+        {Progress(window), {8, 48, 321, 16}}, {Bprogram(window), {96, 82, 155, 25}},
+        {Bevel(window), {0, 128, 337, 57}},   {SBattach(window), {8, 144, 75, 25}},
+        {Brun(window), {96, 144, 75, 25}},    {Bstop(window), {176, 144, 75, 25}},
+        {Breset(window), {256, 144, 75, 25}},
     };
     for (const auto& p : placements) {
         SCOPED_TRACE(p.widget->metaObject()->className());
@@ -54,9 +56,9 @@ TEST_F(MainformLayout, WindowIsFixedWithA340By200ClientAreaBelowTheMenu) {
     EXPECT_EQ(window.windowTitle(), "Tarnel");
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     EXPECT_EQ(window.width(), 340);
-    EXPECT_EQ(window.height() - window.MainMenu->sizeHint().height(), 200);
-    EXPECT_EQ(window.StatusBar->height(), 19);
-    EXPECT_FALSE(window.StatusBar->isSizeGripEnabled());
+    EXPECT_EQ(window.height() - MainMenu(window)->sizeHint().height(), 200);
+    EXPECT_EQ(StatusBar(window)->height(), 19);
+    EXPECT_FALSE(StatusBar(window)->isSizeGripEnabled());
     EXPECT_FALSE(window.windowIcon().isNull());
 }
 
@@ -70,14 +72,14 @@ TEST_F(MainformLayout, ActionsHaveTheirCaptionsShortcutsImagesAndStartStates) {
         bool enabled;
     };
     const Expected expected[] = {
-        {window.ACfileopen, "&Open...", 16463, QKeySequence(Qt::CTRL | Qt::Key_O), 5, true},
-        {window.ACexit, "E&xit", 32856, QKeySequence(Qt::ALT | Qt::Key_X), 7, true},
-        {window.ACattach, "&Attach", 0, QKeySequence(), 1, true},
-        {window.ACprogram, "&Program", 0, QKeySequence(), 6, true},
-        {window.ACabout, "About", 112, QKeySequence(Qt::Key_F1), -1, true},
-        {window.ACrun, "&Run", 0, QKeySequence(), 2, false},
-        {window.ACstop, "&Stop", 0, QKeySequence(), 3, false},
-        {window.ACreset, "R&eset", 0, QKeySequence(), 4, false},
+        {ACfileopen(window), "&Open...", 16463, QKeySequence(Qt::CTRL | Qt::Key_O), 5, true},
+        {ACexit(window), "E&xit", 32856, QKeySequence(Qt::ALT | Qt::Key_X), 7, true},
+        {ACattach(window), "&Attach", 0, QKeySequence(), 1, true},
+        {ACprogram(window), "&Program", 0, QKeySequence(), 6, true},
+        {ACabout(window), "About", 112, QKeySequence(Qt::Key_F1), -1, true},
+        {ACrun(window), "&Run", 0, QKeySequence(), 2, false},
+        {ACstop(window), "&Stop", 0, QKeySequence(), 3, false},
+        {ACreset(window), "R&eset", 0, QKeySequence(), 4, false},
     };
     for (const auto& e : expected) {
         SCOPED_TRACE(e.caption);
@@ -88,12 +90,13 @@ TEST_F(MainformLayout, ActionsHaveTheirCaptionsShortcutsImagesAndStartStates) {
         EXPECT_EQ(e.action->isEnabled(), e.enabled);
         EXPECT_FALSE(e.action->isChecked());
     }
-    EXPECT_EQ(window.ACfileopen->parent(), window.ALmain);
-    EXPECT_EQ(window.ACrun->parent(), window.ALdebug);
-    EXPECT_EQ(window.ACfileopen->hint(), "Open|Opens an existing file");
-    EXPECT_EQ(window.ACexit->hint(), "Exit|Quits the application");
-    EXPECT_EQ(window.ImageList.size(), 8);
-    for (const QIcon& image : window.ImageList) {
+    EXPECT_EQ(ACfileopen(window)->parent(), ALmain(window));
+    EXPECT_EQ(ACrun(window)->parent(), ALdebug(window));
+    EXPECT_EQ(ACfileopen(window)->hint(), "Open|Opens an existing file");
+    EXPECT_EQ(ACexit(window)->hint(), "Exit|Quits the application");
+    const QList<QIcon> images = LoadImageList();
+    EXPECT_EQ(images.size(), 8);
+    for (const QIcon& image : images) {
         // Drawn at the display's own pixel size, never a 16 x 16 bitmap blown up.
         const QPixmap doubled = image.pixmap(QSize(16, 16), 2.0);
         EXPECT_EQ(doubled.size(), QSize(32, 32));
@@ -102,62 +105,63 @@ TEST_F(MainformLayout, ActionsHaveTheirCaptionsShortcutsImagesAndStartStates) {
 }
 
 TEST_F(MainformLayout, ButtonsShowTheirActionsAndFollowTheEnabledState) {
-    EXPECT_EQ(window.Bbrowse->text(), "&Open...");
-    EXPECT_EQ(window.Bprogram->text(), "&Program");
-    EXPECT_EQ(window.Brun->text(), "&Run");
-    EXPECT_EQ(window.Bstop->text(), "&Stop");
-    EXPECT_EQ(window.Breset->text(), "R&eset");
-    EXPECT_EQ(window.SBattach->text(), "&Attach");
-    EXPECT_FALSE(window.Brun->isEnabled());
-    window.ACrun->setEnabled(true);
-    EXPECT_TRUE(window.Brun->isEnabled());
-    EXPECT_TRUE(window.MIrun->isEnabled());
-    EXPECT_TRUE(window.SBattach->isCheckable());
-    EXPECT_EQ(window.SBattach->focusPolicy(), Qt::NoFocus);
-    EXPECT_FALSE(window.SBattach->isChecked());
+    EXPECT_EQ(Bbrowse(window)->text(), "&Open...");
+    EXPECT_EQ(Bprogram(window)->text(), "&Program");
+    EXPECT_EQ(Brun(window)->text(), "&Run");
+    EXPECT_EQ(Bstop(window)->text(), "&Stop");
+    EXPECT_EQ(Breset(window)->text(), "R&eset");
+    EXPECT_EQ(SBattach(window)->text(), "&Attach");
+    EXPECT_FALSE(Brun(window)->isEnabled());
+    ACrun(window)->setEnabled(true);
+    EXPECT_TRUE(Brun(window)->isEnabled());
+    EXPECT_TRUE(MIrun(window)->isEnabled());
+    EXPECT_TRUE(SBattach(window)->isCheckable());
+    EXPECT_EQ(SBattach(window)->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(SBattach(window)->isChecked());
 }
 
 TEST_F(MainformLayout, MenusCarryTheBoundItemsWithoutImages) {
-    const QList<QAction*> headings = window.MainMenu->actions();
+    const QList<QAction*> headings = MainMenu(window)->actions();
     ASSERT_EQ(headings.size(), 4);
     EXPECT_EQ(headings[0]->text(), "File");
     EXPECT_EQ(headings[1]->text(), "Device");
     EXPECT_EQ(headings[2]->text(), "Debug");
     EXPECT_EQ(headings[3]->text(), "Help");
-    EXPECT_EQ(window.MIfile->actions(), (QList<QAction*>{window.MIfileopen, window.MIexit}));
-    EXPECT_EQ(window.MIdevice->actions(),
-              (QList<QAction*>{window.MIdevattach, window.MIdevprogram}));
-    EXPECT_EQ(window.MIdebug->actions(),
-              (QList<QAction*>{window.MIrun, window.MIstop, window.MIreset}));
-    EXPECT_EQ(window.MIhelp->actions(), (QList<QAction*>{window.MIabout}));
-    EXPECT_EQ(window.MIfileopen->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(window.MIexit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
-    EXPECT_EQ(window.MIabout->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(window.MIdevattach->text(), "&Attach");
-    for (QAction* item : {window.MIfileopen, window.MIexit, window.MIdevattach, window.MIdevprogram,
-                          window.MIrun, window.MIstop, window.MIreset, window.MIabout}) {
+    EXPECT_EQ(MIfile(window)->actions(), (QList<QAction*>{MIfileopen(window), MIexit(window)}));
+    EXPECT_EQ(MIdevice(window)->actions(),
+              (QList<QAction*>{MIdevattach(window), MIdevprogram(window)}));
+    EXPECT_EQ(MIdebug(window)->actions(),
+              (QList<QAction*>{MIrun(window), MIstop(window), MIreset(window)}));
+    EXPECT_EQ(MIhelp(window)->actions(), (QList<QAction*>{MIabout(window)}));
+    EXPECT_EQ(MIfileopen(window)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(MIexit(window)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
+    EXPECT_EQ(MIabout(window)->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(MIdevattach(window)->text(), "&Attach");
+    for (QAction* item :
+         {MIfileopen(window), MIexit(window), MIdevattach(window), MIdevprogram(window),
+          MIrun(window), MIstop(window), MIreset(window), MIabout(window)}) {
         EXPECT_FALSE(item->isIconVisibleInMenu());
     }
-    EXPECT_FALSE(window.MIrun->isEnabled());
-    window.ACattach->setChecked(true);
-    EXPECT_TRUE(window.MIdevattach->isChecked());
+    EXPECT_FALSE(MIrun(window)->isEnabled());
+    ACattach(window)->setChecked(true);
+    EXPECT_TRUE(MIdevattach(window)->isChecked());
 }
 
 TEST_F(MainformLayout, TabOrderStartsAtTheOpenButton) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    EXPECT_EQ(QApplication::focusWidget(), window.Bbrowse);
-    QWidget* expected[] = {window.Efilename, window.Bprogram, window.Bbrowse};
+    EXPECT_EQ(QApplication::focusWidget(), Bbrowse(window));
+    QWidget* expected[] = {Efilename(window), Bprogram(window), Bbrowse(window)};
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next);
     }
-    EXPECT_EQ(window.Brun->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(Brun(window)->focusPolicy(), Qt::ClickFocus);
 }
 
 TEST_F(MainformLayout, OpenDialogHasTheTwoFiltersAndIsNotSeededFromTheFileBox) {
-    window.Efilename->setText("typed.rom");
+    Efilename(window)->setText("typed.rom");
     QFileDialog* dialog = window.fileDialog();
     EXPECT_EQ(dialog->nameFilters(), (QStringList{"ROM files (*.rom)", "All files (*.*)"}));
     EXPECT_EQ(dialog->selectedNameFilter(), "ROM files (*.rom)");
@@ -173,7 +177,7 @@ TEST_F(MainformLayout, AllFilesListsFilesWithoutADotToo) {
     }
     QFileDialog* dialog = window.fileDialog();
     dialog->setDirectory(dir.path());
-    window.ACfileopen->execute();
+    ACfileopen(window)->execute();
     auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
     auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(list, nullptr);
@@ -200,18 +204,18 @@ TEST_F(MainformLayout, AllFilesListsFilesWithoutADotToo) {
 }
 
 TEST_F(MainformLayout, CancellingTheOpenDialogKeepsTheFileBoxAcceptingReplacesIt) {
-    window.Efilename->setText("old.rom");
-    window.ACfileopen->execute();
+    Efilename(window)->setText("old.rom");
+    ACfileopen(window)->execute();
     QFileDialog* dialog = window.fileDialog();
     ASSERT_TRUE(dialog->isVisible());
     dialog->reject();
-    EXPECT_EQ(window.Efilename->text(), "old.rom");
+    EXPECT_EQ(Efilename(window)->text(), "old.rom");
 
     const QString chosen = QString::fromStdString(ExecutablePath());
-    window.ACfileopen->execute();
+    ACfileopen(window)->execute();
     dialog->selectFile(chosen);
     window.ACfileopenAccept(dialog);
-    EXPECT_EQ(window.Efilename->text(), chosen);
+    EXPECT_EQ(Efilename(window)->text(), chosen);
     dialog->reject();
 }
 
@@ -219,14 +223,14 @@ TEST_F(MainformLayout, StatusBarHasOnePanelSpanningIt) {
     window.show();
     window.setStatusText("Flashing...");
     EXPECT_EQ(window.statusText(), "Flashing...");
-    const auto panels = window.StatusBar->findChildren<QLabel*>();
+    const auto panels = StatusBar(window)->findChildren<QLabel*>();
     ASSERT_EQ(panels.size(), 1);
-    EXPECT_GE(panels[0]->width(), window.StatusBar->width() - 12);
+    EXPECT_GE(panels[0]->width(), StatusBar(window)->width() - 12);
 }
 
 TEST_F(MainformLayout, ProgressFillsToItsPositionAndShowsASinglePositionAsComplete) {
     window.show();
-    QProgressBar* bar = window.Progress;
+    QProgressBar* bar = Progress(window);
     const auto shown = [bar](int maximum, int value) {
         bar->setRange(0, maximum);
         bar->setValue(value);
@@ -250,36 +254,36 @@ TEST_F(MainformLayout, EnterClicksTheFocusedButtonOtherwiseProgram) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    exitCode = 0;
-    window.Efilename->setFocus();
-    QTest::keyClick(window.Efilename, Qt::Key_Return);
+    ResetReportState();
+    Efilename(window)->setFocus();
+    QTest::keyClick(Efilename(window), Qt::Key_Return);
     // Program ran: this test program has no flash.ram beside it.
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_FALSE(window.fileDialog()->isVisible());
 
-    window.Bbrowse->setFocus();
-    QTest::keyClick(window.Bbrowse, Qt::Key_Return);
+    Bbrowse(window)->setFocus();
+    QTest::keyClick(Bbrowse(window), Qt::Key_Return);
     EXPECT_TRUE(window.fileDialog()->isVisible());
     window.fileDialog()->reject();
-    exitCode = 0;
+    ResetReportState();
 }
 
 TEST_F(MainformLayout, AltChordsNeverTypeIntoTheFileBoxAndF10OpensTheMenuBar) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    window.Efilename->setText("a.rom");
-    window.Efilename->setFocus();
+    Efilename(window)->setText("a.rom");
+    Efilename(window)->setFocus();
     for (Qt::Key key : {Qt::Key_F, Qt::Key_D, Qt::Key_H, Qt::Key_B}) {
-        QTest::keyClick(window.Efilename, key, Qt::AltModifier);
+        QTest::keyClick(Efilename(window), key, Qt::AltModifier);
     }
-    QTest::keyClick(window.Efilename, Qt::Key_X);  // plain keys still type
-    EXPECT_EQ(window.Efilename->text(), "a.romx");
+    QTest::keyClick(Efilename(window), Qt::Key_X);  // plain keys still type
+    EXPECT_EQ(Efilename(window)->text(), "a.romx");
 
-    QTest::keyClick(window.Efilename, Qt::Key_F10);
-    EXPECT_EQ(window.MainMenu->activeAction(), window.MIfile->menuAction());
-    EXPECT_TRUE(QTest::qWaitFor([this] { return window.MIfile->isVisible(); }, 2000));
-    window.MIfile->close();
+    QTest::keyClick(Efilename(window), Qt::Key_F10);
+    EXPECT_EQ(MainMenu(window)->activeAction(), MIfile(window)->menuAction());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return MIfile(window)->isVisible(); }, 2000));
+    MIfile(window)->close();
 }
 
 TEST_F(MainformLayout, F1OpensTheAboutWindow) {
@@ -300,7 +304,7 @@ TEST_F(MainformLayout, F1OpensTheAboutWindow) {
 TEST_F(MainformLayout, ExitActionClosesTheWindow) {
     window.show();
     ASSERT_TRUE(window.isVisible());
-    window.MIexit->trigger();
+    MIexit(window)->trigger();
     EXPECT_FALSE(window.isVisible());
 }
 

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <map>
 
+#include "WindowParts.h"
 #include "app/Action.h"
 #include "app/SimWindowFixture.h"
 #include "support/ImageFile.h"
@@ -22,7 +23,7 @@ protected:
     void UseImage(const std::map<unsigned, std::uint16_t>& words) {
         const std::string path = dir_.filePath("image.rom").toStdString();
         WriteImageFile(path, words);
-        window->Efilename->setText(QString::fromStdString(path));
+        Efilename(*window)->setText(QString::fromStdString(path));
         image_ = words;
     }
 
@@ -52,30 +53,30 @@ protected:
 TEST_F(ProgramAction, ProgramsEveryNonBlankPageAndDetaches) {
     Start();
     UseImage({{3 * 256 + 17, 0x1234}, {100 * 256 + 255, 0x0000}, {5 * 256, 0xFFFF}});
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ExitCode(), 0);
     ExpectFlashHoldsTheImage();
     EXPECT_TRUE(QRegularExpression(R"(^Done in \d+\.\d\d seconds\.$)")
                     .match(window->statusText())
                     .hasMatch())
         << window->statusText().toStdString();
-    EXPECT_EQ(window->Progress->maximum(), 1);  // pages 3 and 100
-    EXPECT_EQ(window->Progress->value(), 1);
+    EXPECT_EQ(Progress(*window)->maximum(), 1);  // pages 3 and 100
+    EXPECT_EQ(Progress(*window)->value(), 1);
     EXPECT_FALSE(simulator->AdapterOpen());
     EXPECT_TRUE(simulator->target().Running());
     EXPECT_FALSE(Attached());
     EXPECT_EQ(simulator->ProtocolErrorCount(), 0u) << simulator->ProtocolErrors().front();
-    EXPECT_EQ(autoFlush, 1);
+    EXPECT_EQ(LinkAutoFlush(), 1);
 }
 
 TEST_F(ProgramAction, KeepsTheUsersAttachment) {
     Start();
-    window->SBattach->click();
+    SBattach(*window)->click();
     ASSERT_TRUE(Attached());
     UseImage({{0, 0x0001}});
     const auto before = Trace().size();
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_TRUE(reports.empty());
     ExpectFlashHoldsTheImage();
     EXPECT_TRUE(Attached());
@@ -88,7 +89,7 @@ TEST_F(ProgramAction, KeepsTheUsersAttachment) {
         EXPECT_EQ(line->rfind("FT_Close", 0), std::string::npos);
     }
     // Run control still works on the same attachment.
-    window->ACstop->execute();
+    ACstop(*window)->execute();
     EXPECT_FALSE(simulator->target().Running());
     EXPECT_TRUE(reports.empty());
 }
@@ -96,11 +97,11 @@ TEST_F(ProgramAction, KeepsTheUsersAttachment) {
 TEST_F(ProgramAction, AllBlankImageErasesAndProgramsNoPage) {
     Start();
     UseImage({{0x10, 0xFFFF}});
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_TRUE(reports.empty());
     ExpectFlashHoldsTheImage();
-    EXPECT_EQ(window->Progress->maximum(), 0);
-    EXPECT_GE(window->Progress->minimum(), 0);
+    EXPECT_EQ(Progress(*window)->maximum(), 0);
+    EXPECT_GE(Progress(*window)->minimum(), 0);
     EXPECT_TRUE(window->statusText().startsWith("Done in "));
 }
 
@@ -131,17 +132,17 @@ TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         reports.clear();
-        exitCode = 0;
+        ResetReportState();
         Start(c.faults);
         window->setStatusText("before");
         if (c.userAttached) {
-            window->SBattach->click();
+            SBattach(*window)->click();
             ASSERT_TRUE(Attached());
         }
         UseImage({{3 * 256, 0x0F0F}, {4 * 256 + 1, 0x1111}});
-        window->Bprogram->click();
+        Bprogram(*window)->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
-        EXPECT_EQ(exitCode, c.exitCode);
+        EXPECT_EQ(ExitCode(), c.exitCode);
         EXPECT_EQ(window->statusText(), c.status);
         EXPECT_FALSE(simulator->AdapterOpen());
         EXPECT_FALSE(Attached());
@@ -151,7 +152,7 @@ TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
 TEST_F(ProgramAction, BusyBootloaderThatAnswersWithinTenPollsSucceeds) {
     Start("busy-polls=9");
     UseImage({{0, 0x0000}});
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_TRUE(reports.empty());
     ExpectFlashHoldsTheImage();
     EXPECT_EQ(MailboxPolls(), 20u);  // erase and one page, ten reads each
@@ -160,14 +161,14 @@ TEST_F(ProgramAction, BusyBootloaderThatAnswersWithinTenPollsSucceeds) {
 TEST_F(ProgramAction, EraseThatStaysBusyIsGivenUpAfterExactlyTenPolls) {
     Start("erase-busy");
     UseImage({{0, 0x0000}});
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_EQ(MailboxPolls(), 10u);
 }
 
 TEST_F(ProgramAction, PageFailureStopsBeforeTheNextPage) {
     Start("page-error=3");
     UseImage({{3 * 256, 0x0F0F}, {7 * 256, 0x1234}});
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_EQ(reports, (std::vector<std::string>{"Page programming error"}));
     EXPECT_EQ(simulator->flash().Word(7 * 256), 0xFFFF);
     EXPECT_EQ(MailboxPolls(), 2u);  // erase, then the failing page's first answer
@@ -191,9 +192,9 @@ TEST_F(ProgramAction, FileAndAdapterFailuresLeaveTheAdapterAlone) {
         if (c.withImage) {
             UseImage({{0, 0x1234}});
         }
-        window->Bprogram->click();
+        Bprogram(*window)->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
-        EXPECT_EQ(exitCode, 2);
+        EXPECT_EQ(ExitCode(), 2);
         EXPECT_FALSE(simulator->AdapterOpen());
         if (!c.withImage) {
             EXPECT_TRUE(Trace().empty());  // the adapter was never touched
@@ -211,13 +212,13 @@ TEST_F(ProgramAction, CommandsThatUseTheLinkAreHeldOffWhileARequestRuns) {
     // Fires at the request's first message processing point.
     QTimer::singleShot(0, window.get(), [&] {
         traceAtClick = Trace().size();
-        window->SBattach->click();
-        window->Bprogram->click();
+        SBattach(*window)->click();
+        Bprogram(*window)->click();
         window->close();
         traceAfterClicks = Trace().size();
         closedDuringRequest = !window->isVisible();
     });
-    window->Bprogram->click();
+    Bprogram(*window)->click();
     EXPECT_EQ(traceAfterClicks, traceAtClick);
     EXPECT_FALSE(closedDuringRequest);
     EXPECT_TRUE(reports.empty());
@@ -242,7 +243,7 @@ protected:
 
 TEST_F(ProgramAction, ProgramAtStartWaitsUntilTheWindowIsOnScreenAndPainted) {
     Start("", {"-p"});
-    const PaintCounter bar(window->Progress);
+    const PaintCounter bar(Progress(*window));
     bool exposed = false;
     int paints = 0;
     SetMessageBoxService([&](const char* text, const char*, int) {
@@ -258,7 +259,7 @@ TEST_F(ProgramAction, ProgramAtStartWaitsUntilTheWindowIsOnScreenAndPainted) {
     EXPECT_TRUE(exposed);
     EXPECT_GT(paints, 0);
     EXPECT_EQ(reports, (std::vector<std::string>{"Cannot read flash image"}));
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -266,9 +267,9 @@ TEST_F(ProgramAction, CloseAfterProgramEndsTheRunWithoutDetachingTheUsersAttachm
     Start("", {"-c"});
     UseImage({{0, 0x0001}});
     window->show();
-    window->SBattach->click();
+    SBattach(*window)->click();
     ASSERT_TRUE(Attached());
-    QTimer::singleShot(0, window.get(), [this] { window->Bprogram->click(); });
+    QTimer::singleShot(0, window.get(), [this] { Bprogram(*window)->click(); });
     QTimer::singleShot(10000, window.get(), [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);  // ended by the close step, not by the time-out
     ExpectFlashHoldsTheImage();

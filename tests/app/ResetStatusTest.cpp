@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "WindowParts.h"
 #include "app/Action.h"
 #include "app/Mainform.h"
 #include "link/AdapterLink.h"
@@ -46,15 +47,15 @@ TEST(ResetStatus, OnlyTheRunningFlagDecidesTheRestart) {
         auto previous = SetMessageBoxService([](const char*, const char*, int) { return 1; });
         {
             TFmainform window(nullptr, {});
-            window.ACattach->execute();
-            ASSERT_TRUE(window.ACattach->isChecked());
+            ACattach(window)->execute();
+            ASSERT_TRUE(ACattach(window)->isChecked());
             const std::size_t before = driver.backend.Writes().size();
-            window.ACreset->execute();
+            ACreset(window)->execute();
             const auto& writes = driver.backend.Writes();
             ASSERT_EQ(writes.size() - before, c.restarts ? 8u : 7u);
             EXPECT_EQ(Hex(writes.back()) == kRunExecute, c.restarts);
-            EXPECT_EQ(exitCode, 0);
-            window.ACattach->execute();
+            EXPECT_EQ(ExitCode(), 0);
+            ACattach(window)->execute();
         }
         SetMessageBoxService(std::move(previous));
     }

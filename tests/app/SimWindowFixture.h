@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "WindowParts.h"
 #include "app/Mainform.h"
 #include "link/AdapterLink.h"
 #include "platform/DriverBackend.h"
@@ -49,7 +50,7 @@ protected:
         auto backend = std::make_unique<sim::SimulatedBackend>(config);
         simulator = backend.get();
         InstallDriverBackend(std::move(backend));
-        window = std::make_unique<TFmainform>(nullptr, arguments);
+        window = std::make_unique<TFmainform>(nullptr, ParseCommandLine(arguments));
     }
 
     std::string TracePath() const { return dir_.filePath("wire.trace").toStdString(); }
@@ -65,13 +66,13 @@ protected:
     // The attached state as the window shows it; the test fails unless the toggle, the
     // menu item, the speed button and the three debug actions agree.
     bool Attached() const {
-        const bool checked = window->ACattach->isChecked();
-        EXPECT_EQ(window->MIdevattach->isChecked(), checked);
-        EXPECT_EQ(window->SBattach->isChecked(), checked);
-        EXPECT_EQ(window->ACrun->isEnabled(), checked);
-        EXPECT_EQ(window->ACstop->isEnabled(), checked);
-        EXPECT_EQ(window->ACreset->isEnabled(), checked);
-        EXPECT_EQ(window->MIrun->isEnabled(), checked);
+        const bool checked = ACattach(*window)->isChecked();
+        EXPECT_EQ(MIdevattach(*window)->isChecked(), checked);
+        EXPECT_EQ(SBattach(*window)->isChecked(), checked);
+        EXPECT_EQ(ACrun(*window)->isEnabled(), checked);
+        EXPECT_EQ(ACstop(*window)->isEnabled(), checked);
+        EXPECT_EQ(ACreset(*window)->isEnabled(), checked);
+        EXPECT_EQ(MIrun(*window)->isEnabled(), checked);
         return checked;
     }
 

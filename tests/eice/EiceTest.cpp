@@ -14,7 +14,7 @@ class EiceTest : public LinkFixture {
 protected:
     void SetUp() override {
         OpenHealthyLink();
-        autoFlush = 1;
+        SetLinkAutoFlush(1);
     }
     // The bytes a read reply carries for word, with the given high nibble on every byte.
     static std::vector<std::uint8_t> Reply(std::uint32_t word, std::uint8_t high = 0x30) {
@@ -105,7 +105,7 @@ TEST_F(EiceTest, ReadKeepsTheReadFlagOfItsCommand) {
 }
 
 TEST_F(EiceTest, WithoutAutoFlushTransactionsWaitForTheNextRead) {
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     ASSERT_EQ(EiceWrite(CmdRegister + 0xFF79, 12), 0);
     ASSERT_EQ(EiceExecute(CmdHalt), 0);
     EXPECT_TRUE(backend.Log().empty());
@@ -123,7 +123,7 @@ TEST_F(EiceTest, WithoutAutoFlushTransactionsWaitForTheNextRead) {
 }
 
 TEST_F(EiceTest, BatchedWritesGoOutWhenTheBufferFills) {
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     for (int i = 0; i < 41; ++i) {
         ASSERT_EQ(EiceWrite(CmdDataPair + 0xF4 + 2 * static_cast<unsigned>(i), 0x12345678u), 0);
     }
@@ -142,7 +142,7 @@ TEST_F(EiceTest, BatchedWritesGoOutWhenTheBufferFills) {
 }
 
 TEST_F(EiceTest, AFailingPutEndsTheTransactionAtOnce) {
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     std::vector<std::uint8_t> filler(985, 0x55);
     ASSERT_EQ(PutBytes(filler.data(), 985), kLinkOk);
     backend.FailNth(Call::Write, backend.CountOf(Call::Write) + 1, FT_IO_ERROR);
@@ -178,7 +178,7 @@ TEST_F(EiceTest, FailedReadSendsNoRepairOnAFailedLink) {
 TEST_F(EiceTest, ShortTransfersBecomeFailures) {
     backend.ShortWriteNth(backend.CountOf(Call::Write) + 1);
     EXPECT_EQ(EiceWrite(CmdSetup, SetupValue), 1);
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     ASSERT_EQ(EiceExecute(CmdRun), 0);
     backend.ShortWriteNth(backend.CountOf(Call::Write) + 1);
     EXPECT_EQ(EiceFlush(), 1);

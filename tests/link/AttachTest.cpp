@@ -19,11 +19,11 @@ protected:
 TEST_F(AttachTest, AttachThenDetachPutsTheExpectedBytesOnTheWire) {
     ScriptAnsweringAdapter();
     EXPECT_EQ(AttachAdapter(), 0);
-    EXPECT_EQ(autoFlush, 1);
+    EXPECT_EQ(LinkAutoFlush(), 1);
     EXPECT_EQ(backend.ReadTimeoutMs(), 1000u);
     EXPECT_EQ(backend.WriteTimeoutMs(), 1000u);
     EXPECT_EQ(DetachAdapter(), 0);
-    EXPECT_EQ(autoFlush, 1);
+    EXPECT_EQ(LinkAutoFlush(), 1);
     const Log writes = {"FT_Write D0", kLineIdleWrite, "FT_Write A3E3", "FT_Write E0A0",
                         kLineIdleWrite};
     Log seen;
@@ -46,13 +46,13 @@ TEST_F(AttachTest, AttachThenDetachPutsTheExpectedBytesOnTheWire) {
 TEST_F(AttachTest, NoAdapterFailsWithoutWritingAndKeepsAutoFlush) {
     EXPECT_EQ(AttachAdapter(), 1);
     EXPECT_TRUE(backend.Writes().empty());
-    EXPECT_EQ(autoFlush, 0);
+    EXPECT_EQ(LinkAutoFlush(), 0);
 }
 
 TEST_F(AttachTest, SilentAdapterFailsAndIsClosed) {
     backend.devices = {ScriptedDevice{}};
     EXPECT_EQ(AttachAdapter(), 1);
-    EXPECT_EQ(autoFlush, 0);
+    EXPECT_EQ(LinkAutoFlush(), 0);
     EXPECT_EQ(link().handle, kNoDevice);
     EXPECT_FALSE(backend.IsOpen(kAdapterHandle));
 }
@@ -79,13 +79,13 @@ TEST_P(AttachFailureTest, FailsLeavesNothingOpenAndCanBeRetried) {
         backend.FailNth(f.call, f.n, FT_IO_ERROR);
     }
     EXPECT_EQ(AttachAdapter(), 1);  // never 2, also for a short transfer
-    EXPECT_EQ(autoFlush, 0);
+    EXPECT_EQ(LinkAutoFlush(), 0);
     EXPECT_EQ(link().handle, kNoDevice);
     EXPECT_FALSE(backend.IsOpen(kAdapterHandle));
     // The device was released, so the next attach can open it again.
     backend.QueueRead({0x00});
     EXPECT_EQ(AttachAdapter(), 0);
-    EXPECT_EQ(autoFlush, 1);
+    EXPECT_EQ(LinkAutoFlush(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AttachTest, DetachSendsItsBytesBehindWaitingOnes) {
     ScriptAnsweringAdapter();
     ASSERT_EQ(AttachAdapter(), 0);
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     ASSERT_EQ(PutByte(0x5A), kLinkOk);
     backend.ClearLog();
     EXPECT_EQ(DetachAdapter(), 0);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/AdapterLink.h"
+#include "link/LinkRecord.h"
 #include "support/ProcessGlobals.h"
 #include "support/ScriptedBackend.h"
 

@@ -20,7 +20,7 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     const std::filesystem::path log =
         std::filesystem::temp_directory_path() / ("tarnel-log-" + std::to_string(::getpid()));
     std::filesystem::remove(log);
-    quietMode = 1;
+    SetQuietMode(true);
 
     ::unsetenv("TARNEL_LOG");
     ReportError(msg::ErrDravin);
@@ -29,11 +29,10 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     ::setenv("TARNEL_LOG", log.c_str(), 1);
     LogProgramStart("a \"b\"\\c\nd.rom", 3);
     ReportError(msg::ErrPageProgram);
-    LogProgramEnd(false, 0.25, exitCode);
+    LogProgramEnd(false, 0.25, ExitCode());
     LogProgramStart("x.rom", -1);
     ::unsetenv("TARNEL_LOG");
-    quietMode = 0;
-    exitCode = 0;
+    ResetReportState();
 
     std::vector<std::string> lines;
     std::ifstream in(log);

@@ -32,33 +32,37 @@ protected:
 };
 
 struct Row {
-    const char* key;
+    MessageKey key;
+    const char* name;
     const char* text;
     const char* caption;
     int code;
 };
 
 TEST_F(ReportTest, EveryKeyShowsItsTextCaptionAndStopIconAndSetsItsCode) {
-    // The named keys that the tool reports by, each a row of the table.
+    // Each key and its name, written out here rather than taken from the table.
     const Row rows[] = {
-        {msg::ErrEICEcom, "EICE communication error", "EICE error", 1},
-        {msg::ErrUplBoot, "Error uploading bootloader", "EICE error", 1},
-        {msg::ErrMassErase, "Mass erase error", "Programming error", 1},
-        {msg::ErrPageProgram, "Page programming error", "Programming error", 1},
-        {msg::ErrBootFile, "Cannot read bootloader image", "File error", 2},
-        {msg::ErrFlashFile, "Cannot read flash image", "File error", 2},
-        {msg::ErrDravin, "Dravin not found!", "Generic error", 2},
+        {msg::ErrEICEcom, "ErrEICEcom", "EICE communication error", "EICE error", 1},
+        {msg::ErrUplBoot, "ErrUplBoot", "Error uploading bootloader", "EICE error", 1},
+        {msg::ErrMassErase, "ErrMassErase", "Mass erase error", "Programming error", 1},
+        {msg::ErrPageProgram, "ErrPageProgram", "Page programming error", "Programming error", 1},
+        {msg::ErrBootFile, "ErrBootFile", "Cannot read bootloader image", "File error", 2},
+        {msg::ErrFlashFile, "ErrFlashFile", "Cannot read flash image", "File error", 2},
+        {msg::ErrDravin, "ErrDravin", "Dravin not found!", "Generic error", 2},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.key);
-        shown_.clear();
-        exitCode = 77;
-        EXPECT_EQ(ReportError(row.key), kButtonOk);
-        ASSERT_EQ(shown_.size(), 1u);
-        EXPECT_EQ(shown_[0].text, row.text);
-        EXPECT_EQ(shown_[0].caption, row.caption);
-        EXPECT_EQ(shown_[0].flags, 0x10);
-        EXPECT_EQ(exitCode, row.code);
+        for (const bool byName : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (byName ? " by name" : " by key"));
+            // A message of the other code first, so that the code seen is this row's.
+            ReportError(row.code == 1 ? msg::ErrDravin : msg::ErrEICEcom, "before");
+            shown_.clear();
+            EXPECT_EQ(byName ? ReportError(row.name) : ReportError(row.key, "detail"), kButtonOk);
+            ASSERT_EQ(shown_.size(), 1u);
+            EXPECT_EQ(shown_[0].text, row.text);
+            EXPECT_EQ(shown_[0].caption, row.caption);
+            EXPECT_EQ(shown_[0].flags, 0x10);
+            EXPECT_EQ(ExitCode(), row.code);
+        }
     }
 }
 
@@ -78,25 +82,26 @@ TEST_F(ReportTest, TableHasSevenRowsInOrderThenAnEndRow) {
 TEST_F(ReportTest, LastReportDecidesTheExitCode) {
     ReportError("ErrDravin");
     ReportError("ErrEICEcom");
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(ExitCode(), 1);
     ReportError("ErrEICEcom");
     ReportError("ErrDravin");
-    EXPECT_EQ(exitCode, 2);
+    EXPECT_EQ(ExitCode(), 2);
 }
 
 TEST_F(ReportTest, QuietModeShowsNothingButSetsTheCode) {
-    quietMode = 1;
-    EXPECT_EQ(ReportError("ErrMassErase"), -1);
+    SetQuietMode(true);
+    EXPECT_EQ(ReportError(msg::ErrMassErase), -1);
     EXPECT_TRUE(shown_.empty());
-    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(ExitCode(), 1);
 }
 
 TEST_F(ReportTest, KeysNotInTheTableChangeNothing) {
-    exitCode = 2;
+    ReportError(msg::ErrDravin);
+    shown_.clear();
     for (const char* key : {"", "ErrEICE", "erreicecom", "ErrEICEcomX", " ErrDravin"}) {
         SCOPED_TRACE(key);
         EXPECT_EQ(ReportError(key), -1);
-        EXPECT_EQ(exitCode, 2);
+        EXPECT_EQ(ExitCode(), 2);
     }
     EXPECT_EQ(ReportError(nullptr), -1);
     EXPECT_TRUE(shown_.empty());

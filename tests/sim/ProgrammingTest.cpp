@@ -51,12 +51,12 @@ public:
         for (const auto& [reg, value] : registers) {
             EiceWrite(CmdRegister + reg, value);
         }
-        autoFlush = 0;
+        SetLinkAutoFlush(0);
         for (std::uint32_t i = 0; i < words.size(); ++i) {
             ASSERT_EQ(EiceWrite(CmdProgramWord | i, words[i]), 0);
         }
         ASSERT_EQ(EiceExecute(CmdRun), 0);
-        autoFlush = 1;
+        SetLinkAutoFlush(1);
     }
     // Writes the command and polls; the answers of every poll, in order.
     std::vector<std::uint32_t> Mailbox(std::uint16_t command, int polls = 10) {
@@ -73,8 +73,8 @@ public:
         return answers;
     }
     std::uint32_t Program(unsigned page, const Page& words) {
-        const int saved = autoFlush;
-        autoFlush = 0;
+        const int saved = LinkAutoFlush();
+        SetLinkAutoFlush(0);
         EiceWrite(CmdDataWord + 0xF2, page);
         EiceWrite(CmdDataWord + 0xF3, words[0]);
         for (unsigned j = 1; j <= 253; j += 2) {
@@ -82,7 +82,7 @@ public:
         }
         EiceWrite(CmdDataWord + 0x1F2, words[255]);
         lastPolls = Mailbox(0x8001);
-        autoFlush = saved;
+        SetLinkAutoFlush(saved);
         return lastPolls.back();
     }
     std::vector<std::uint32_t> lastPolls;  // the answers of the last page command's polls
@@ -122,8 +122,7 @@ TEST_F(ProgrammingTest, SilentAdapterIsRecoveredByTheLinkOnlyWhenOnePulseSuffice
     EXPECT_EQ(AttachAdapter(), 0);
     EXPECT_EQ(sim().ProtocolErrorCount(), 0u);
     Uninstall();
-    TheAdapterLink() = AdapterLink{};
-    TheAdapterLink().handle = kNoDevice;
+    ResetLink();
     InstallWithFaults("silent-probe=2");
     EXPECT_NE(AttachAdapter(), 0);
     EXPECT_EQ(sim().ProtocolErrorCount(), 0u);

@@ -46,7 +46,7 @@ bool Program(const char* bootloaderPath) {
     EiceWrite(CmdRegister + 0xFF79, 12);
     EiceWrite(CmdRegister + 0xFF79, 0);
     EiceExecute(CmdReset);
-    autoFlush = 0;
+    SetLinkAutoFlush(0);
     for (int i = 0; i <= highest; ++i) {
         EiceWrite(CmdProgramWord | static_cast<std::uint32_t>(i),
                   boot[static_cast<std::size_t>(i)]);
@@ -62,7 +62,7 @@ bool Program(const char* bootloaderPath) {
     if (MailboxCommand(0x8001) != 1) {
         return false;
     }
-    autoFlush = 1;
+    SetLinkAutoFlush(1);
     EiceExecute(CmdHalt);
     EiceWrite(CmdRegister + 0xFF79, 12);
     EiceWrite(CmdRegister + 0xFF79, 0);
@@ -82,7 +82,6 @@ int main(int argc, char** argv) {
             ::pause();
         }
     }
-    TheAdapterLink().handle = kNoDevice;
     int status = 0;
     if (AttachAdapter() != 0) {
         status = 1;

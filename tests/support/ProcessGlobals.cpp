@@ -8,12 +8,8 @@
 namespace tarnel::test {
 
 void ResetProcessGlobals() {
-    AbandonLink();
-    TheAdapterLink() = AdapterLink{};
-    TheAdapterLink().handle = kNoDevice;
-    autoFlush = 0;
-    exitCode = 0;
-    quietMode = 0;
+    ResetLink();
+    ResetReportState();
     InstallDriverBackend(nullptr);
     SetSleepFunction({});
 }

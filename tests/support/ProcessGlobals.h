@@ -1,8 +1,8 @@
 #pragma once
 // The process-wide state of the tool, put back to how a process starts so that no test
 // sees what an earlier one left behind: the link record (a device still held is closed
-// through the backend that opened it), autoFlush, exitCode, quietMode, the installed driver
-// backend and the sleep function.
+// through the backend that opened it) with autoFlush, the exit code and quiet flag, the
+// installed driver backend and the sleep function.
 
 namespace tarnel::test {
 

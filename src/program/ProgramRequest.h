@@ -1,0 +1,39 @@
+#pragma once
+// The whole Program request, as the window and a command-line front end make it: read the
+// bootloader and the image, attach unless the user has, set up the debug port, upload the
+// bootloader, program the flash, restart the target and detach again. The event log gets
+// the request's start and end lines.
+//
+// Every failure is reported here, through ReportError with its key and detail (which sets
+// the exit code and logs it); the caller only shows the outcome. Needs no window.
+
+#include <string>
+
+#include "program/ProgramSequence.h"
+
+namespace tarnel {
+
+struct ProgramRequest {
+    std::string bootloaderPath;   // the bootloader image, at most kBootloaderWords words
+    std::string imagePath;        // the image to program
+    bool attachedByUser = false;  // the user holds an attachment; kept after a success
+};
+
+struct ProgramOutcome {
+    bool succeeded = false;  // the flash holds the image and the target was restarted
+    // The request ends at the close step of -c/-cc: false after a failed step on an
+    // attached target (the tool then stays open, as the user may try again).
+    bool closeStep = false;
+    // The request detached the user's attachment after a failed step: the caller shows
+    // the target as detached.
+    bool detachedUser = false;
+};
+
+// Runs the request. Files are read first and their failures reported in this order:
+// "ErrBootFile" (unreadable, no record, or more than kBootloaderWords words), then
+// "ErrFlashFile"; then "ErrDravin" when the attach fails; each of these ends the request
+// with nothing held. A failed step after the attach is reported by its key and the
+// adapter is detached, the user's attachment included.
+ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer);
+
+}  // namespace tarnel

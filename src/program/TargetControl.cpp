@@ -1,0 +1,63 @@
+#include "program/TargetControl.h"
+
+#include <cstdint>
+
+#include "eice/Eice.h"
+#include "program/TargetReset.h"
+#include "report/Report.h"
+
+namespace tarnel {
+namespace {
+bool ControlFailed() {
+    ReportError(msg::ErrEICEcom);
+    EiceDetach();
+    return false;
+}
+}  // namespace
+
+bool AttachTarget() {
+    if (EiceAttach() != 0) {
+        ReportError(msg::ErrDravin, EiceAttachFault());
+        return false;
+    }
+    if (EiceWrite(CmdSetup, SetupValue) != 0) {
+        ReportError(msg::ErrEICEcom, "set-up");
+        EiceDetach();
+        return false;
+    }
+    return true;
+}
+
+void DetachTarget() {
+    EiceDetach();
+}
+
+bool RunTarget() {
+    if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdRun) != 0) {
+        return ControlFailed();
+    }
+    return true;
+}
+
+bool StopTarget() {
+    if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdHalt) != 0) {
+        return ControlFailed();
+    }
+    return true;
+}
+
+bool ResetTarget() {
+    // A status read that fails leaves the word at 0: the target is then not restarted.
+    std::uint32_t status = 0;
+    EiceWrite(CmdSetup, SetupValue);
+    EiceRead(CmdStatus, status);
+    if (!SendResetSequence(true).resetSent) {
+        return ControlFailed();
+    }
+    if ((status & RunningFlag) != 0 && EiceExecute(CmdRun) != 0) {
+        return ControlFailed();
+    }
+    return true;
+}
+
+}  // namespace tarnel
