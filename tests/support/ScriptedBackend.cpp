@@ -49,8 +49,8 @@ bool ScriptedBackend::IsOpen(FT_HANDLE handle) const {
     return index < open_.size() && open_[index];
 }
 
-std::string ScriptedBackend::SerialOf(std::size_t index) const {
-    return devices[index].serial.empty() ? "S" + std::to_string(index) : devices[index].serial;
+std::string ScriptedBackend::SerialOf(std::size_t index) {
+    return "S" + std::to_string(index);
 }
 
 void ScriptedBackend::ClearLog() {
@@ -266,7 +266,7 @@ FT_STATUS ScriptedBackend::GetDeviceInfoDetail(std::uint32_t index, std::uint32_
         *id = devices[index].id;
     }
     if (location != nullptr) {
-        *location = devices[index].location;
+        *location = index + 1;
     }
     if (serial != nullptr) {
         std::snprintf(serial, kSerialSize, "%s", SerialOf(index).c_str());

@@ -41,9 +41,8 @@ struct ScriptedDevice {
     std::uint32_t id = 0x0403F1A0u;
     FT_STATUS openStatus = FT_OK;  // non-zero: FT_Open of this device fails with it
     FT_STATUS infoStatus = FT_OK;  // non-zero: FT_GetDeviceInfo fails with it
-    std::string serial;            // empty: "S<index>"
-    std::uint32_t location = 0;
 };
+// FT_GetDeviceInfoDetail describes device i with serial number "S<i>" and location i + 1.
 
 struct ScriptedRead {
     std::vector<std::uint8_t> bytes;  // delivered up to the count asked; the rest is dropped
@@ -100,7 +99,7 @@ public:
                                   char* description, FT_HANDLE* handle) override;
 
 private:
-    std::string SerialOf(std::size_t index) const;
+    static std::string SerialOf(std::size_t index);
     // Logs the call, counts it and returns the status it must answer with before any
     // effect: a scripted failure, or FT_INVALID_HANDLE for a handle that is not open.
     FT_STATUS Begin(Call call, std::string line, FT_HANDLE handle, bool needsHandle = true);
