@@ -95,17 +95,10 @@ public:
         if (arg1 == nullptr) {
             return FT_INVALID_PARAMETER;
         }
-        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
-            listContext_ = nullptr;
-            return FT_OTHER_ERROR;
-        }
-        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
-        if (!list.ok()) {
-            return FT_IO_ERROR;
-        }
-        const auto count = static_cast<std::uint32_t>(list.devices().size());
-        std::memcpy(arg1, &count, sizeof count);
-        return FT_OK;
+        return WithDeviceList([&](const usb::VendorDeviceList& list) {
+            const auto count = static_cast<std::uint32_t>(list.devices().size());
+            std::memcpy(arg1, &count, sizeof count);
+        });
     }
 
     FT_STATUS Open(int deviceNumber, FT_HANDLE* handle) override {
@@ -328,21 +321,14 @@ public:
         if (count == nullptr) {
             return FT_INVALID_PARAMETER;
         }
-        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
-            listContext_ = nullptr;
-            return FT_OTHER_ERROR;
-        }
-        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
-        if (!list.ok()) {
-            return FT_IO_ERROR;
-        }
-        snapshot_.clear();
-        for (libusb_device* device : list.devices()) {
-            snapshot_.push_back(
-                {usb::DeviceId(device), usb::LocationId(device), usb::SerialNumber(device)});
-        }
-        *count = static_cast<std::uint32_t>(snapshot_.size());
-        return FT_OK;
+        return WithDeviceList([&](const usb::VendorDeviceList& list) {
+            snapshot_.clear();
+            for (libusb_device* device : list.devices()) {
+                snapshot_.push_back(
+                    {usb::DeviceId(device), usb::LocationId(device), usb::SerialNumber(device)});
+            }
+            *count = static_cast<std::uint32_t>(snapshot_.size());
+        });
     }
 
     // The description is not read: that needs the device opened. Only this process's own
@@ -382,6 +368,21 @@ public:
     }
 
 private:
+    // Hands the listed devices to `use`; FT_OK, or the status that says why there is no list.
+    template <typename Use>
+    FT_STATUS WithDeviceList(Use&& use) {
+        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
+            listContext_ = nullptr;
+            return FT_OTHER_ERROR;
+        }
+        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
+        if (!list.ok()) {
+            return FT_IO_ERROR;
+        }
+        use(list);
+        return FT_OK;
+    }
+
     OpenDevice* Find(FT_HANDLE handle) {
         const auto it = devices_.find(handle);
         return it == devices_.end() ? nullptr : &it->second;

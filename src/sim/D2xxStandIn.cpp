@@ -66,6 +66,11 @@ FT_HANDLE Ours(Handle handle) {
     return reinterpret_cast<FT_HANDLE>(handle);
 }
 
+// The driver's handles are pointers; the simulator's are numbers.
+Handle Theirs(FT_HANDLE handle) {
+    return reinterpret_cast<Handle>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
+
 }  // namespace
 
 Dword TARNEL_D2XX_API StandListDevices(void* arg1, void* arg2, Dword flags) {
@@ -75,8 +80,8 @@ Dword TARNEL_D2XX_API StandListDevices(void* arg1, void* arg2, Dword flags) {
 Dword TARNEL_D2XX_API StandOpen(int deviceNumber, Handle* handle) {
     FT_HANDLE opened = 0;
     const Dword status = Backend().Open(deviceNumber, handle != nullptr ? &opened : nullptr);
-    if (status == FT_OK) {
-        *handle = reinterpret_cast<Handle>(opened);
+    if (status == FT_OK && handle != nullptr) {
+        *handle = Theirs(opened);
     }
     return status;
 }
@@ -130,7 +135,7 @@ Dword TARNEL_D2XX_API StandGetDeviceInfoDetail(Dword index, Dword* flags, Dword*
         Backend().GetDeviceInfoDetail(index, flags, type, id, location, static_cast<char*>(serial),
                                       static_cast<char*>(description), &opened);
     if (status == FT_OK && handle != nullptr) {
-        *handle = reinterpret_cast<Handle>(opened);
+        *handle = Theirs(opened);
     }
     return status;
 }
