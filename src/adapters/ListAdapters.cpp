@@ -4,11 +4,20 @@
 // ACCESS is "usable", "no-permission" or "unavailable"; a line that is not usable goes on
 // with what to check. A serial number that cannot be read shows as "-". Exit status 0
 // when at least one adapter is usable, otherwise 2.
+// With TARNEL_DRIVER=d2xx the list comes from the D2XX library instead:
+//   LOCATION SERIAL - ACCESS
+// LOCATION is the driver's location ID (0x142 for port 1-4.2); ACCESS is "usable", or
+// "unavailable" when the driver reports the adapter open.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/AdapterInventory.h"
+#include "platform/DriverApi.h"
+#include "platform/DriverBackend.h"
+#include "platform/DriverChoice.h"
 
 namespace {
 
@@ -33,7 +42,48 @@ void PrintUsage() {
         "Lists the connected programming adapters (USB ID 0403:f1a0), one per line:\n"
         "  PORT SERIAL BUS/DEVICE ACCESS\n"
         "PORT or SERIAL is what TARNEL_ADAPTER takes to choose one adapter.\n"
+        "With TARNEL_DRIVER=d2xx, the D2XX library's list: LOCATION SERIAL - ACCESS.\n"
         "Exit status: 0 when at least one adapter is usable, otherwise 2.");
+}
+
+constexpr std::uint32_t kAdapterId = 0x0403F1A0u;
+
+// The adapters as the D2XX library lists them.
+int ListThroughD2xx() {
+    if (const std::string error = tarnel::InstallBackendFromEnvironment(); !error.empty()) {
+        std::fprintf(stderr, "tarnel-adapters: %s\n", error.c_str());
+        return kExitNoneUsable;
+    }
+    std::uint32_t count = 0;
+    if (FT_CreateDeviceInfoList(&count) != FT_OK) {
+        std::fputs("tarnel-adapters: the D2XX library cannot list its devices\n", stderr);
+        tarnel::InstallDriverBackend(nullptr);
+        return kExitNoneUsable;
+    }
+    bool anyAdapter = false;
+    bool anyUsable = false;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::uint32_t flags = 0;
+        std::uint32_t id = 0;
+        std::uint32_t location = 0;
+        char serial[kSerialSize] = {};
+        if (FT_GetDeviceInfoDetail(index, &flags, nullptr, &id, &location, serial, nullptr,
+                                   nullptr) != FT_OK ||
+            id != kAdapterId) {
+            continue;
+        }
+        anyAdapter = true;
+        const bool usable = (flags & FT_FLAGS_OPENED) == 0;
+        anyUsable = anyUsable || usable;
+        std::printf("0x%X %s - %s\n", static_cast<unsigned>(location),
+                    serial[0] != '\0' ? serial : "-", usable ? "usable" : "unavailable (open)");
+    }
+    tarnel::InstallDriverBackend(nullptr);
+    if (!anyAdapter) {
+        std::fputs("tarnel-adapters: the D2XX library lists no adapter (USB ID 0403:f1a0)\n",
+                   stderr);
+    }
+    return anyUsable ? kExitUsable : kExitNoneUsable;
 }
 
 }  // namespace
@@ -42,6 +92,10 @@ int main(int argc, char** argv) {
     if (argc > 1) {
         PrintUsage();
         return std::strcmp(argv[1], "--help") == 0 ? kExitUsable : kExitNoneUsable;
+    }
+    if (const char* driver = std::getenv(tarnel::kDriverVariable);
+        driver != nullptr && std::strcmp(driver, "d2xx") == 0) {
+        return ListThroughD2xx();
     }
     const auto adapters = tarnel::usb::ListAdapters();
     if (!adapters) {

@@ -88,3 +88,22 @@ FT_STATUS FT_SetBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     auto* b = InstalledDriverBackend();
     return b ? b->SetBaudRate(handle, baud) : FT_DEVICE_NOT_FOUND;
 }
+
+FT_STATUS FT_CreateDeviceInfoList(std::uint32_t* count) {
+    if (auto* b = InstalledDriverBackend()) {
+        return b->CreateDeviceInfoList(count);
+    }
+    if (count == nullptr) {
+        return FT_INVALID_PARAMETER;
+    }
+    *count = 0;
+    return FT_OK;
+}
+
+FT_STATUS FT_GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags, FT_DEVICE* type,
+                                 std::uint32_t* id, std::uint32_t* location, char* serial,
+                                 char* description, FT_HANDLE* handle) {
+    auto* b = InstalledDriverBackend();
+    return b ? b->GetDeviceInfoDetail(index, flags, type, id, location, serial, description, handle)
+             : FT_DEVICE_NOT_FOUND;
+}

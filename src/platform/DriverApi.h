@@ -2,6 +2,7 @@
 // The USB driver's function interface, with the driver API's own names and shapes.
 // Each function forwards to the one installed DriverBackend.
 
+#include <cstddef>
 #include <cstdint>
 
 using FT_STATUS = std::uint32_t;
@@ -28,6 +29,11 @@ inline constexpr FT_HANDLE kNoDevice = ~FT_HANDLE{0};
 inline constexpr std::uint32_t FT_LIST_NUMBER_ONLY = 0x80000000u;
 inline constexpr std::uint32_t FT_PURGE_RX = 1;
 inline constexpr std::uint32_t FT_PURGE_TX = 2;
+// FT_GetDeviceInfoDetail: the device is open.
+inline constexpr std::uint32_t FT_FLAGS_OPENED = 1;
+// Buffer sizes of FT_GetDeviceInfoDetail's serial number and description.
+inline constexpr std::size_t kSerialSize = 16;
+inline constexpr std::size_t kDescriptionSize = 64;
 
 FT_STATUS FT_ListDevices(void* arg1, void* arg2, std::uint32_t flags);
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle);
@@ -42,3 +48,7 @@ FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, std::uint32_t count,
 FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, std::uint32_t count, std::uint32_t* got);
 FT_STATUS FT_SetBitMode(FT_HANDLE handle, unsigned char mask, unsigned char mode);
 FT_STATUS FT_SetBaudRate(FT_HANDLE handle, std::uint32_t baud);
+FT_STATUS FT_CreateDeviceInfoList(std::uint32_t* count);
+FT_STATUS FT_GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags, FT_DEVICE* type,
+                                 std::uint32_t* id, std::uint32_t* location, char* serial,
+                                 char* description, FT_HANDLE* handle);

@@ -30,6 +30,20 @@ public:
                            std::uint32_t* got) = 0;
     virtual FT_STATUS SetBitMode(FT_HANDLE handle, unsigned char mask, unsigned char mode) = 0;
     virtual FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud) = 0;
+
+    // The listing, as the driver gives it: CreateDeviceInfoList takes a snapshot of the
+    // devices (the same ones, in the same order, as ListDevices and Open use) and reports
+    // their number; GetDeviceInfoDetail describes entry `index` of that snapshot:
+    // FT_FLAGS_OPENED in `flags` when the device is open (in this process or another),
+    // its type, its ID (vendor << 16 | product), its location ID, its serial number (at
+    // most 15 characters and a terminator, into a buffer of kSerialSize) and description
+    // (kDescriptionSize), and its handle when this process has it open (else 0). Any
+    // pointer may be null. An index beyond the snapshot gives FT_DEVICE_NOT_FOUND.
+    virtual FT_STATUS CreateDeviceInfoList(std::uint32_t* count) = 0;
+    virtual FT_STATUS GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags,
+                                          FT_DEVICE* type, std::uint32_t* id,
+                                          std::uint32_t* location, char* serial, char* description,
+                                          FT_HANDLE* handle) = 0;
 };
 
 // Installs the backend that every FT_* call goes to, replacing (and destroying) the one

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "platform/UsbDeviceList.h"
 
@@ -36,6 +37,14 @@ struct OpenDevice {
     std::uint32_t id = 0;
     std::uint32_t readTimeoutMs = 0;  // 0: no time-out
     int writeTimeoutMs = 0;           // 0: no time-out; the value libusb is given for data
+    std::uint32_t location = 0;
+};
+
+// One device of the snapshot that CreateDeviceInfoList takes.
+struct ListedDevice {
+    std::uint32_t id = 0;
+    std::uint32_t location = 0;
+    std::string serial;
 };
 
 // Gives control transfers a bounded time-out for the length of one call.
@@ -86,17 +95,10 @@ public:
         if (arg1 == nullptr) {
             return FT_INVALID_PARAMETER;
         }
-        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
-            listContext_ = nullptr;
-            return FT_OTHER_ERROR;
-        }
-        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
-        if (!list.ok()) {
-            return FT_IO_ERROR;
-        }
-        const auto count = static_cast<std::uint32_t>(list.devices().size());
-        std::memcpy(arg1, &count, sizeof count);
-        return FT_OK;
+        return WithDeviceList([&](const usb::VendorDeviceList& list) {
+            const auto count = static_cast<std::uint32_t>(list.devices().size());
+            std::memcpy(arg1, &count, sizeof count);
+        });
     }
 
     FT_STATUS Open(int deviceNumber, FT_HANDLE* handle) override {
@@ -128,6 +130,7 @@ public:
         }
         OpenDevice device;
         device.id = usb::DeviceId(chosen);
+        device.location = usb::LocationId(chosen);
         device.writeTimeoutMs = 0;
         ftdi->usb_write_timeout = 0;
         device.ftdi = std::move(ftdi);
@@ -314,7 +317,72 @@ public:
         return result < 0 ? FT_IO_ERROR : FT_OK;
     }
 
+    FT_STATUS CreateDeviceInfoList(std::uint32_t* count) override {
+        if (count == nullptr) {
+            return FT_INVALID_PARAMETER;
+        }
+        return WithDeviceList([&](const usb::VendorDeviceList& list) {
+            snapshot_.clear();
+            for (libusb_device* device : list.devices()) {
+                snapshot_.push_back(
+                    {usb::DeviceId(device), usb::LocationId(device), usb::SerialNumber(device)});
+            }
+            *count = static_cast<std::uint32_t>(snapshot_.size());
+        });
+    }
+
+    // The description is not read: that needs the device opened. Only this process's own
+    // handles mark a device as open.
+    FT_STATUS GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags, FT_DEVICE* type,
+                                  std::uint32_t* id, std::uint32_t* location, char* serial,
+                                  char* description, FT_HANDLE* handle) override {
+        if (index >= snapshot_.size()) {
+            return FT_DEVICE_NOT_FOUND;
+        }
+        const ListedDevice& listed = snapshot_[index];
+        const auto holder = std::find_if(devices_.begin(), devices_.end(), [&](const auto& entry) {
+            return entry.second.location == listed.location;
+        });
+        if (flags != nullptr) {
+            *flags = holder != devices_.end() ? FT_FLAGS_OPENED : 0;
+        }
+        if (type != nullptr) {
+            *type = kDeviceTypeUnknown;
+        }
+        if (id != nullptr) {
+            *id = listed.id;
+        }
+        if (location != nullptr) {
+            *location = listed.location;
+        }
+        if (serial != nullptr) {
+            std::snprintf(serial, kSerialSize, "%s", listed.serial.c_str());
+        }
+        if (description != nullptr) {
+            description[0] = '\0';
+        }
+        if (handle != nullptr) {
+            *handle = holder != devices_.end() ? holder->first : 0;
+        }
+        return FT_OK;
+    }
+
 private:
+    // Hands the listed devices to `use`; FT_OK, or the status that says why there is no list.
+    template <typename Use>
+    FT_STATUS WithDeviceList(Use&& use) {
+        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
+            listContext_ = nullptr;
+            return FT_OTHER_ERROR;
+        }
+        const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
+        if (!list.ok()) {
+            return FT_IO_ERROR;
+        }
+        use(list);
+        return FT_OK;
+    }
+
     OpenDevice* Find(FT_HANDLE handle) {
         const auto it = devices_.find(handle);
         return it == devices_.end() ? nullptr : &it->second;
@@ -323,6 +391,7 @@ private:
     std::map<FT_HANDLE, OpenDevice> devices_;
     FT_HANDLE nextHandle_ = 1;
     libusb_context* listContext_ = nullptr;
+    std::vector<ListedDevice> snapshot_;
 };
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <fstream>
 
 namespace tarnel::usb {
@@ -97,6 +96,15 @@ std::string PortPath(libusb_device* device) {
     return path;
 }
 
+std::uint32_t LocationId(libusb_device* device) {
+    const Location location = LocationOf(device);
+    std::uint32_t id = location.bus;
+    for (int i = 0; i < location.depth; ++i) {
+        id = id << 4 | (location.ports[static_cast<std::size_t>(i)] & 0xFu);
+    }
+    return id;
+}
+
 std::string SerialNumber(libusb_device* device) {
     std::string serial;
     if (std::ifstream file("/sys/bus/usb/devices/" + PortPath(device) + "/serial");
@@ -116,11 +124,6 @@ std::string SerialNumber(libusb_device* device) {
     return length > 0
                ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length))
                : std::string();
-}
-
-std::string SelectedAdapter() {
-    const char* value = std::getenv(kAdapterVariable);
-    return value != nullptr ? value : "";
 }
 
 }  // namespace tarnel::usb

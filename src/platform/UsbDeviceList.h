@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AdapterSelection.h"
+
 struct libusb_context;
 struct libusb_device;
 
@@ -15,11 +17,8 @@ namespace tarnel::usb {
 
 inline constexpr std::uint16_t kVendorId = 0x0403;
 inline constexpr std::uint16_t kAdapterProductId = 0xF1A0;
-// The environment variable that chooses one adapter by serial number or port path.
-inline constexpr char kAdapterVariable[] = "TARNEL_ADAPTER";
-
-// The value of TARNEL_ADAPTER; empty when it is unset: any adapter will do.
-std::string SelectedAdapter();
+using tarnel::kAdapterVariable;
+using tarnel::SelectedAdapter;
 
 // The devices with kVendorId, adapters first. With a non-empty `adapter`, only the adapter
 // whose serial number or port path equals it. Each device carries a reference that the
@@ -49,6 +48,10 @@ bool IsAdapter(libusb_device* device);
 // The port path as sysfs and `lsusb -t` show it: the bus number, a dash, and the port
 // numbers from the root hub joined by dots, such as "1-4.2".
 std::string PortPath(libusb_device* device);
+
+// The location ID the driver API reports: the bus number followed by one hex digit per
+// port, "1-4.2" giving 0x142.
+std::uint32_t LocationId(libusb_device* device);
 
 // The serial number from sysfs, which needs no access to the device, or else from its
 // string descriptor; empty when neither can be read.

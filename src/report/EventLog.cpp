@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -19,12 +22,23 @@ std::string TimeStamp() {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     std::tm utc{};
+#ifdef _WIN32
+    ::gmtime_s(&utc, &seconds);
+#else
     ::gmtime_r(&seconds, &utc);
+#endif
     char text[32];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
     std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis.count()));
     return text;
 }
+
+#ifdef _WIN32
+// Binary, so that lines end in LF as on Linux, and not inherited by child processes.
+constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_BINARY | O_NOINHERIT;
+#else
+constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+#endif
 
 // Appends `line` to the log in one write; a log that cannot be opened or written is
 // passed over: logging never changes the outcome of a run.
@@ -34,13 +48,12 @@ void Append(const std::string& line) {
         return;
     }
     const bool toStandardError = std::string_view(target) == "-";
-    const int fd = toStandardError
-                       ? STDERR_FILENO
-                       : ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = toStandardError ? STDERR_FILENO : ::open(target, kLogFlags, 0644);
     if (fd < 0) {
         return;
     }
-    [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+    [[maybe_unused]] const auto written =
+        ::write(fd, line.data(), static_cast<unsigned>(line.size()));
     if (!toStandardError) {
         ::close(fd);
     }

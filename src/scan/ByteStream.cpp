@@ -3,8 +3,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
 
+#include <filesystem>
+#endif
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace tarnel {
@@ -12,6 +19,51 @@ namespace tarnel {
 namespace {
 constexpr unsigned char kCr = 0x0D;
 constexpr unsigned char kCtrlZ = 0x1A;
+
+#ifdef _WIN32
+// Binary mode: the reader applies its own rules for CR and Ctrl-Z, and the C library's
+// text mode would hand back fewer bytes than it consumes.
+constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
+#else
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC;
+#endif
+
+// Reads up to `count` bytes at offset `at`; the byte count, 0 at the end, or -1.
+std::int64_t ReadAt(int fd, void* into, std::size_t count, std::int64_t at) {
+#ifdef _WIN32
+    // No pread: every read of a seekable file names its offset, so moving the position
+    // first is equivalent here.
+    if (::_lseeki64(fd, at, SEEK_SET) < 0) {
+        return -1;
+    }
+    return ::_read(fd, into, static_cast<unsigned>(std::min<std::size_t>(count, INT_MAX)));
+#else
+    return ::pread(fd, into, count, at);
+#endif
+}
+
+// Paths are UTF-8 on Windows, as the executable's own path is; opened wide.
+int OpenFile(const std::string& path) {
+#ifdef _WIN32
+    try {
+        const std::u8string utf8(path.begin(), path.end());
+        return ::_wopen(std::filesystem::path(utf8).c_str(), kOpenFlags);
+    } catch (const std::exception&) {  // not valid UTF-8: no such file
+        errno = ENOENT;
+        return -1;
+    }
+#else
+    return ::open(path.c_str(), kOpenFlags);
+#endif
+}
+
+std::int64_t ReadNext(int fd, void* into, std::size_t count) {
+#ifdef _WIN32
+    return ::_read(fd, into, static_cast<unsigned>(std::min<std::size_t>(count, INT_MAX)));
+#else
+    return ::read(fd, into, count);
+#endif
+}
 
 const unsigned char* FindOrEnd(const unsigned char* from, const unsigned char* end,
                                unsigned char byte) {
@@ -31,7 +83,7 @@ bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t buff
     Close();
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = OpenFile(path);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return false;
@@ -95,9 +147,9 @@ bool ByteStream::Refill() {
         end_ = data_ + size_;
     } else {
         unsigned char* dst = storage_.get();
-        ssize_t got;
+        std::int64_t got;
         do {
-            got = seekable_ ? ::pread(fd_, dst, capacity_, next) : ::read(fd_, dst, capacity_);
+            got = seekable_ ? ReadAt(fd_, dst, capacity_, next) : ReadNext(fd_, dst, capacity_);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
             if (got < 0) {
@@ -189,7 +241,7 @@ std::int64_t ByteStream::TellAt(const unsigned char* p) const {
 }
 
 // Text mode: how many carriage returns follow the current window directly in the input.
-// A file is read with pread into a small buffer of its own; the window is left alone.
+// A file is read at its offset into a small buffer of its own; the window is left alone.
 std::int64_t ByteStream::CarriageReturnsAfterBuffer() const {
     std::int64_t count = 0;
     std::int64_t at = bufPos_ + (end_ - buf_);
@@ -201,14 +253,14 @@ std::int64_t ByteStream::CarriageReturnsAfterBuffer() const {
     }
     unsigned char chunk[512];
     for (;;) {
-        ssize_t got;
+        std::int64_t got;
         do {
-            got = ::pread(fd_, chunk, sizeof chunk, at);
+            got = ReadAt(fd_, chunk, sizeof chunk, at);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
             return count;
         }
-        for (ssize_t i = 0; i < got; ++i) {
+        for (std::int64_t i = 0; i < got; ++i) {
             if (chunk[i] != kCr) {
                 return count + i;
             }

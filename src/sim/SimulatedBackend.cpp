@@ -12,6 +12,12 @@ namespace tarnel::sim {
 namespace {
 
 constexpr FT_DEVICE kDeviceType = 5;
+// Location IDs: bus 1, port 1, 2, ... in list order.
+constexpr std::uint32_t kFirstLocation = 0x11;
+constexpr char kAdapterSerial[] = "SIM00001";
+constexpr char kForeignSerial[] = "SIM00002";
+constexpr char kAdapterDescription[] = "Simulated programming adapter";
+constexpr char kForeignDescription[] = "Simulated serial converter";
 
 void CopyText(char* dest, const char* text) {
     if (dest != nullptr) {
@@ -167,9 +173,8 @@ FT_STATUS SimulatedBackend::GetDeviceInfo(FT_HANDLE handle, FT_DEVICE* type, std
         if (id != nullptr) {
             *id = deviceId;
         }
-        CopyText(serial, device->adapter ? "SIM00001" : "SIM00002");
-        CopyText(description,
-                 device->adapter ? "Simulated programming adapter" : "Simulated serial converter");
+        CopyText(serial, device->adapter ? kAdapterSerial : kForeignSerial);
+        CopyText(description, device->adapter ? kAdapterDescription : kForeignDescription);
     }
     Traced([&] { return FormatGetDeviceInfo(status, deviceId); });
     return status;
@@ -309,6 +314,64 @@ FT_STATUS SimulatedBackend::SetBaudRate(FT_HANDLE handle, std::uint32_t baud) {
     }
     const FT_STATUS status = device != nullptr ? FT_OK : FT_INVALID_HANDLE;
     Traced([&] { return FormatSetBaudRate(baud, status); });
+    return status;
+}
+
+FT_STATUS SimulatedBackend::CreateDeviceInfoList(std::uint32_t* count) {
+    FT_STATUS status = FT_OK;
+    const auto listed = static_cast<std::uint32_t>(devices_.size());
+    if (count == nullptr) {
+        log_.Report("FT_CreateDeviceInfoList without a place for the count");
+        status = FT_INVALID_PARAMETER;
+    } else {
+        *count = listed;
+    }
+    Traced([&] { return FormatCreateDeviceInfoList(status, status == FT_OK ? listed : 0); });
+    return status;
+}
+
+FT_STATUS SimulatedBackend::GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags,
+                                                FT_DEVICE* type, std::uint32_t* id,
+                                                std::uint32_t* location, char* serial,
+                                                char* description, FT_HANDLE* handle) {
+    FT_STATUS status = FT_DEVICE_NOT_FOUND;
+    std::uint32_t openFlags = 0;
+    std::uint32_t deviceId = 0;
+    std::uint32_t where = 0;
+    if (index < devices_.size()) {
+        status = FT_OK;
+        const Device& device = devices_[index];
+        const auto holder = std::find_if(open_.begin(), open_.end(), [index](const auto& entry) {
+            return entry.second == index;
+        });
+        openFlags = holder != open_.end() ? FT_FLAGS_OPENED : 0;
+        deviceId = device.id;
+        where = kFirstLocation + index;
+        if (flags != nullptr) {
+            *flags = openFlags;
+        }
+        if (type != nullptr) {
+            *type = kDeviceType;
+        }
+        if (id != nullptr) {
+            *id = deviceId;
+        }
+        if (location != nullptr) {
+            *location = where;
+        }
+        if (serial != nullptr) {
+            std::snprintf(serial, kSerialSize, "%s",
+                          device.adapter ? kAdapterSerial : kForeignSerial);
+        }
+        if (description != nullptr) {
+            std::snprintf(description, kDescriptionSize, "%s",
+                          device.adapter ? kAdapterDescription : kForeignDescription);
+        }
+        if (handle != nullptr) {
+            *handle = holder != open_.end() ? holder->first : 0;
+        }
+    }
+    Traced([&] { return FormatGetDeviceInfoDetail(index, status, openFlags, deviceId, where); });
     return status;
 }
 

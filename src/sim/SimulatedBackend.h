@@ -50,6 +50,12 @@ public:
                    std::uint32_t* got) override;
     FT_STATUS SetBitMode(FT_HANDLE handle, unsigned char mask, unsigned char mode) override;
     FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud) override;
+    // The devices with serial numbers SIM00001 (the adapter) and SIM00002, locations
+    // 0x11, 0x12, ... in list order.
+    FT_STATUS CreateDeviceInfoList(std::uint32_t* count) override;
+    FT_STATUS GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags, FT_DEVICE* type,
+                                  std::uint32_t* id, std::uint32_t* location, char* serial,
+                                  char* description, FT_HANDLE* handle) override;
 
     // What the tests look at.
     Target& target() { return target_; }

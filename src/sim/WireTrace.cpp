@@ -57,9 +57,20 @@ std::string FormatRead(std::uint32_t count, std::uint32_t status,
            std::to_string(got.size()) + " " + HexBytes(got);
 }
 
+std::string FormatCreateDeviceInfoList(std::uint32_t status, std::uint32_t count) {
+    return "FT_CreateDeviceInfoList -> " + Status(status) + " " + std::to_string(count);
+}
+
+std::string FormatGetDeviceInfoDetail(std::uint32_t index, std::uint32_t status,
+                                      std::uint32_t flags, std::uint32_t id,
+                                      std::uint32_t location) {
+    return "FT_GetDeviceInfoDetail " + std::to_string(index) + " -> " + Status(status) + " " +
+           std::to_string(flags) + " " + Hex32(id) + " " + Hex32(location);
+}
+
 WireTrace::WireTrace(const std::string& path) {
     if (!path.empty()) {
-        file_.open(path, std::ios::out | std::ios::app);
+        file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
     }
 }
 

@@ -25,11 +25,16 @@ std::string FormatWrite(std::span<const std::uint8_t> bytes, std::uint32_t statu
                         std::uint32_t written);
 std::string FormatRead(std::uint32_t count, std::uint32_t status,
                        std::span<const std::uint8_t> got);
+std::string FormatCreateDeviceInfoList(std::uint32_t status, std::uint32_t count);
+std::string FormatGetDeviceInfoDetail(std::uint32_t index, std::uint32_t status,
+                                      std::uint32_t flags, std::uint32_t id,
+                                      std::uint32_t location);
 
 class WireTrace {
 public:
-    // An empty path traces nothing. The file is opened for appending; each line is flushed
-    // at once so that the trace is complete even when the process ends abruptly.
+    // An empty path traces nothing. The file is opened for appending, in binary mode so
+    // that lines end in LF on every system; each line is flushed at once so that the trace
+    // is complete even when the process ends abruptly.
     explicit WireTrace(const std::string& path);
 
     bool Enabled() const { return file_.is_open(); }

@@ -29,6 +29,7 @@ TEST_F(UsbBackendTest, ListingRejectsWhatItCannotAnswer) {
     std::uint32_t count = 0;
     EXPECT_EQ(backend->ListDevices(nullptr, nullptr, FT_LIST_NUMBER_ONLY), FT_INVALID_PARAMETER);
     EXPECT_NE(backend->ListDevices(&count, nullptr, 0), FT_OK);
+    EXPECT_EQ(backend->CreateDeviceInfoList(nullptr), FT_INVALID_PARAMETER);
 }
 
 TEST_F(UsbBackendTest, NoDeviceListedGivesAnEmptyListAndAFailedOpen) {
@@ -38,6 +39,12 @@ TEST_F(UsbBackendTest, NoDeviceListedGivesAnEmptyListAndAFailedOpen) {
     FT_HANDLE handle = kNoDevice;
     EXPECT_EQ(backend->Open(0, &handle), FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(handle, kNoDevice);
+    std::uint32_t count = 7;
+    EXPECT_EQ(backend->CreateDeviceInfoList(&count), FT_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(backend->GetDeviceInfoDetail(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr),
+              FT_DEVICE_NOT_FOUND);
 }
 
 TEST_F(UsbBackendTest, IndexOutOfRangeFailsAndLeavesTheHandle) {

@@ -12,33 +12,36 @@
 #include "report/EventLog.h"
 #include "report/MessageKeys.h"
 #include "report/Report.h"
+#include "support/Portable.h"
 
 namespace tarnel {
 namespace {
 
 TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
-    const std::filesystem::path log =
-        std::filesystem::temp_directory_path() / ("tarnel-log-" + std::to_string(::getpid()));
+    const std::filesystem::path log = std::filesystem::temp_directory_path() /
+                                      ("tarnel-log-" + std::to_string(test::ProcessId()));
     std::filesystem::remove(log);
     SetQuietMode(true);
 
-    ::unsetenv("TARNEL_LOG");
+    test::UnsetEnvironment("TARNEL_LOG");
     ReportError(msg::ErrDravin);
     EXPECT_FALSE(std::filesystem::exists(log));
 
-    ::setenv("TARNEL_LOG", log.c_str(), 1);
+    test::SetEnvironment("TARNEL_LOG", log.string());
     LogProgramStart("a \"b\"\\c\nd.rom", 3);
     ReportError(msg::ErrPageProgram);
     LogProgramEnd(false, 0.25, ExitCode());
     LogProgramStart("x.rom", -1);
-    ::unsetenv("TARNEL_LOG");
+    test::UnsetEnvironment("TARNEL_LOG");
     ResetReportState();
 
     std::vector<std::string> lines;
-    std::ifstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
+    {
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+    }  // closed first: Windows refuses to remove an open file
     std::filesystem::remove(log);
     const std::string stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z pid=\d+ )";
     const std::vector<std::string> expected = {

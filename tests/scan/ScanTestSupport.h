@@ -2,7 +2,6 @@
 // Temporary files and streams over the same bytes in every shape the scanners meet.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "scan/ByteStream.h"
+#include "support/Portable.h"
 
 namespace tarnel::testing {
 
@@ -19,11 +19,10 @@ namespace tarnel::testing {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnel-scan-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
+        path_ = test::MakeTemporaryDirectory("tarnel-scan-");
+        if (path_.empty()) {
+            ADD_FAILURE() << "no temporary directory";
         }
-        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ignored;

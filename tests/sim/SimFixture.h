@@ -12,12 +12,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "link/AdapterLink.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
 #include "sim/SimulatedBackend.h"
+#include "support/Portable.h"
 #include "support/ProcessGlobals.h"
 #include "support/WireTraceReader.h"
 
@@ -76,7 +75,7 @@ public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = "tarnel-sim-test-" + std::string(info->test_suite_name()) + "-" +
-                           info->name() + "-" + std::to_string(::getpid());
+                           info->name() + "-" + std::to_string(tarnel::test::ProcessId());
         for (char& c : name) {
             if (c == '/') {
                 c = '_';
@@ -86,7 +85,12 @@ public:
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
-    ~TempDir() { std::filesystem::remove_all(path_); }
+    // Never throws: on Windows a file still open (a trace the installed simulator holds)
+    // cannot be removed, and is left in the temporary directory.
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
 private:

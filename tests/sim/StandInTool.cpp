@@ -8,10 +8,10 @@
 //   hang                       never end
 // Exit status: 0 done, 1 attach failed, 2 a programming step failed.
 
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "eice/Eice.h"
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "hang") {
         for (;;) {
-            ::pause();
+            std::this_thread::sleep_for(std::chrono::hours(1));
         }
     }
     int status = 0;

@@ -49,6 +49,10 @@ bool ScriptedBackend::IsOpen(FT_HANDLE handle) const {
     return index < open_.size() && open_[index];
 }
 
+std::string ScriptedBackend::SerialOf(std::size_t index) {
+    return "S" + std::to_string(index);
+}
+
 void ScriptedBackend::ClearLog() {
     log_.clear();
     writes_.clear();
@@ -120,7 +124,7 @@ FT_STATUS ScriptedBackend::GetDeviceInfo(FT_HANDLE handle, FT_DEVICE* type, std:
         *id = device.id;
     }
     if (serial != nullptr) {
-        std::snprintf(serial, 64, "S%u", static_cast<unsigned>(handle - kHandleBase));
+        std::snprintf(serial, 64, "%s", SerialOf(handle - kHandleBase).c_str());
     }
     if (description != nullptr) {
         std::snprintf(description, 64, "scripted");
@@ -222,6 +226,58 @@ ScriptedDriverScope::ScriptedDriverScope() : backend(InstallFresh()) {
 ScriptedDriverScope::~ScriptedDriverScope() {
     SetSleepFunction({});
     InstallDriverBackend(nullptr);
+}
+
+FT_STATUS ScriptedBackend::CreateDeviceInfoList(std::uint32_t* count) {
+    FT_STATUS status = Begin(Call::CreateDeviceInfoList, "FT_CreateDeviceInfoList", 0, false);
+    if (status == FT_OK) {
+        status = listStatus;
+    }
+    if (status != FT_OK) {
+        return status;
+    }
+    if (count == nullptr) {
+        return FT_INVALID_PARAMETER;
+    }
+    *count = static_cast<std::uint32_t>(devices.size());
+    return FT_OK;
+}
+
+FT_STATUS ScriptedBackend::GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags,
+                                               FT_DEVICE* type, std::uint32_t* id,
+                                               std::uint32_t* location, char* serial,
+                                               char* description, FT_HANDLE* handle) {
+    const FT_STATUS status = Begin(Call::GetDeviceInfoDetail,
+                                   "FT_GetDeviceInfoDetail " + std::to_string(index), 0, false);
+    if (status != FT_OK) {
+        return status;
+    }
+    if (index >= devices.size()) {
+        return FT_DEVICE_NOT_FOUND;
+    }
+    const bool opened = IsOpen(kHandleBase + index);
+    if (flags != nullptr) {
+        *flags = opened ? FT_FLAGS_OPENED : 0;
+    }
+    if (type != nullptr) {
+        *type = 0;
+    }
+    if (id != nullptr) {
+        *id = devices[index].id;
+    }
+    if (location != nullptr) {
+        *location = index + 1;
+    }
+    if (serial != nullptr) {
+        std::snprintf(serial, kSerialSize, "%s", SerialOf(index).c_str());
+    }
+    if (description != nullptr) {
+        std::snprintf(description, kDescriptionSize, "scripted");
+    }
+    if (handle != nullptr) {
+        *handle = opened ? kHandleBase + index : 0;
+    }
+    return FT_OK;
 }
 
 }  // namespace tarnel::test

@@ -8,6 +8,7 @@
 //   FT_Close                       FT_SetLatencyTimer 1   FT_SetTimeouts 100 0
 //   FT_Purge 3                     FT_Write D0            FT_Read 1
 //   FT_SetBitMode 0x80 1           FT_SetBaudRate 9600    Sleep 100
+//   FT_CreateDeviceInfoList        FT_GetDeviceInfoDetail 0
 // (bytes as contiguous upper-case hex; "Sleep" lines come from ScriptedDriverScope).
 
 #include <cstdint>
@@ -32,6 +33,8 @@ enum class Call {
     Read,
     SetBitMode,
     SetBaudRate,
+    CreateDeviceInfoList,
+    GetDeviceInfoDetail,
 };
 
 struct ScriptedDevice {
@@ -39,6 +42,7 @@ struct ScriptedDevice {
     FT_STATUS openStatus = FT_OK;  // non-zero: FT_Open of this device fails with it
     FT_STATUS infoStatus = FT_OK;  // non-zero: FT_GetDeviceInfo fails with it
 };
+// FT_GetDeviceInfoDetail describes device i with serial number "S<i>" and location i + 1.
 
 struct ScriptedRead {
     std::vector<std::uint8_t> bytes;  // delivered up to the count asked; the rest is dropped
@@ -89,8 +93,13 @@ public:
                    std::uint32_t* got) override;
     FT_STATUS SetBitMode(FT_HANDLE handle, unsigned char mask, unsigned char mode) override;
     FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud) override;
+    FT_STATUS CreateDeviceInfoList(std::uint32_t* count) override;
+    FT_STATUS GetDeviceInfoDetail(std::uint32_t index, std::uint32_t* flags, FT_DEVICE* type,
+                                  std::uint32_t* id, std::uint32_t* location, char* serial,
+                                  char* description, FT_HANDLE* handle) override;
 
 private:
+    static std::string SerialOf(std::size_t index);
     // Logs the call, counts it and returns the status it must answer with before any
     // effect: a scripted failure, or FT_INVALID_HANDLE for a handle that is not open.
     FT_STATUS Begin(Call call, std::string line, FT_HANDLE handle, bool needsHandle = true);

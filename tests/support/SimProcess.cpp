@@ -1,9 +1,13 @@
 #include "support/SimProcess.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +16,12 @@
 #include <sstream>
 #include <thread>
 
+#include "support/Portable.h"
 #include "support/WireTraceReader.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace tarnel::test {
 namespace {
@@ -79,7 +86,12 @@ void ReadFlash(const std::filesystem::path& path, SimRunResult& result) {
 std::vector<std::string> Environment(const std::filesystem::path& dir,
                                      const SimRunRequest& request) {
     std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
+#ifdef _WIN32
+    char** entries = _environ;
+#else
+    char** entries = environ;
+#endif
+    for (char** entry = entries; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const bool display =
             text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0;
@@ -97,6 +109,93 @@ std::vector<std::string> Environment(const std::filesystem::path& dir,
     return env;
 }
 
+#ifdef _WIN32
+std::wstring Wide(const std::string& text) {
+    const std::u8string utf8(text.begin(), text.end());
+    return std::filesystem::path(utf8).wstring();
+}
+
+// One argument as the C runtime's command-line parser reads it back.
+std::wstring Quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes are literal unless they precede a quote.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+// Starts the program with its output in `outputPath`, waits for it within the request's
+// time-out, and records how it ended. Windows has no polite close for a console program:
+// terminateAfter ends it as the time-out does.
+void RunProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                const std::filesystem::path& dir, const std::filesystem::path& outputPath,
+                const SimRunRequest& request, SimRunResult& result) {
+    std::wstring commandLine;
+    for (const std::string& argument : args) {
+        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(argument));
+    }
+    std::wstring block;
+    for (const std::string& entry : env) {
+        block += Wide(entry);
+        block += L'\0';
+    }
+    block += L'\0';
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION process{};
+    const std::wstring program = Wide(args.front());
+    const BOOL created = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(),
+                                        dir.c_str(), &startup, &process);
+    CloseHandle(out);
+    if (!created) {
+        return;
+    }
+    result.started = true;
+    auto limit = request.timeout;
+    if (request.terminateAfter && *request.terminateAfter < limit) {
+        limit = *request.terminateAfter;
+        result.terminateSent = true;
+    }
+    const auto waitMs =
+        static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(limit).count());
+    if (WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0) {
+        result.terminateSent = false;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result.exitStatus = static_cast<int>(code);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        result.timedOut = true;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+#else
+
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (std::string& text : texts) {
@@ -105,15 +204,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     pointers.push_back(nullptr);
     return pointers;
 }
-
-std::filesystem::path MakeTemporaryDirectory() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarnel-sim-run-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return {};
-    }
-    return pattern;
-}
+#endif
 
 }  // namespace
 
@@ -123,7 +214,7 @@ std::string TarnelSimPath() {
 
 SimRunResult RunTarnelSim(const SimRunRequest& request) {
     SimRunResult result;
-    const std::filesystem::path dir = MakeTemporaryDirectory();
+    const std::filesystem::path dir = MakeTemporaryDirectory("tarnel-sim-run-");
     if (dir.empty()) {
         return result;
     }
@@ -135,6 +226,9 @@ SimRunResult RunTarnelSim(const SimRunRequest& request) {
                                                              : request.executable};
     args.insert(args.end(), request.arguments.begin(), request.arguments.end());
     std::vector<std::string> env = Environment(dir, request);
+#ifdef _WIN32
+    RunProcess(args, env, dir, dir / "output.txt", request, result);
+#else
     std::vector<char*> argv = Pointers(args);
     std::vector<char*> envp = Pointers(env);
     const std::string dirText = dir.string();
@@ -181,6 +275,7 @@ SimRunResult RunTarnelSim(const SimRunRequest& request) {
             }
         }
     }
+#endif
 
     WireTraceText trace = ReadWireTrace(dir / "trace.txt");
     result.trace = std::move(trace.lines);
