@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "link/Attach.h"
 #include "platform/D2xxBackend.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
-#include "program/ProgramSequence.h"
+#include "program/ProgramRequest.h"
+#include "report/Report.h"
 #include "scan/ImageReader.h"
 #include "support/Portable.h"
 #include "support/ProcessGlobals.h"
@@ -27,6 +27,7 @@ public:
     void StageBegins(ProgramStage) override {}
     void ProgressRange(int) override {}
     void ProgressAt(int) override {}
+    void Programmed(double) override {}
 };
 
 std::vector<std::uint16_t> ReadImage(const std::string& path, std::uint32_t words,
@@ -66,23 +67,17 @@ TEST_F(D2xxBackendTest, TheStandInLibraryProgramsTheDemoImageExactly) {
     EXPECT_EQ(error, "");
     InstallDriverBackend(std::move(backend));
 
+    ProgramObserverStub observer;
+    const ProgramOutcome outcome = RunProgramRequest(
+        {.bootloaderPath = TARNEL_SIM_BOOTLOADER_IMAGE, .imagePath = TARNEL_DEMO_IMAGE}, observer);
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_EQ(ExitCode(), 0);
+    InstallDriverBackend(nullptr);
+
     int highest = 0;
-    std::vector<std::uint16_t> bootloader =
-        ReadImage(TARNEL_SIM_BOOTLOADER_IMAGE, kBootloaderWords, 0, highest);
-    ASSERT_GE(highest, 0);
-    bootloader.resize(static_cast<std::size_t>(highest) + 1);
     const std::vector<std::uint16_t> image =
         ReadImage(TARNEL_DEMO_IMAGE, kFlashWords, 0xFFFF, highest);
     ASSERT_GE(highest, 0);
-
-    ProgramObserverStub observer;
-    ASSERT_EQ(AttachAdapter(), 0);
-    EXPECT_EQ(SetUpDebugPort(), nullptr);
-    EXPECT_EQ(PrepareBootloader(bootloader, observer), nullptr);
-    EXPECT_EQ(ProgramFlash(FlashImage(image.data(), kFlashWords), observer), nullptr);
-    EXPECT_EQ(DetachAdapter(), 0);
-    InstallDriverBackend(nullptr);
-
     EXPECT_EQ(ReadImage(flashFile, kFlashWords, 0xFFFF, highest), image);
     std::ifstream trace(traceFile, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
