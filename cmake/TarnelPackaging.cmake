@@ -1,7 +1,8 @@
 # Installation and the Debian packages that cpack builds from it:
 #   tarnel      the tool for real adapters, tarnel-adapters, the desktop entry, metainfo,
-#               icon, manual pages and udev rule;
-#   tarnel-sim  the simulated tool with its stand-in bootloader.
+#               icon, manual pages, udev rule, the user's guide, the adapter
+#               troubleshooting and program-all.sh;
+#   tarnel-sim  the simulated tool with its stand-in bootloader and an image to program.
 # Each executable lives in a private directory of its own, because it reads flash.ram from
 # the directory it runs from; a link on the path points at it. The two packages never
 # share that directory, so the stand-in bootloader can never be uploaded by the real tool.
