@@ -1,7 +1,8 @@
 # Installation and the Debian packages that cpack builds from it:
 #   tarnel      the tool for real adapters, tarnel-adapters, the desktop entry, metainfo,
-#               icon, manual pages and udev rule;
-#   tarnel-sim  the simulated tool with its stand-in bootloader.
+#               icon, manual pages, udev rule, the user's guide, the adapter
+#               troubleshooting and program-all.sh;
+#   tarnel-sim  the simulated tool with its stand-in bootloader and an image to program.
 # Each executable lives in a private directory of its own, because it reads flash.ram from
 # the directory it runs from; a link on the path points at it. The two packages never
 # share that directory, so the stand-in bootloader can never be uploaded by the real tool.
@@ -16,31 +17,56 @@ endfunction()
 tarnel_path_link(tarnel ../lib/tarnel/tarnel)
 tarnel_path_link(tarnel-sim ../lib/tarnel-sim/tarnel-sim)
 
-# Manual pages and the changelog, compressed as Debian keeps them.
+# The manual pages, the changelog entry and the metainfo carry the project's version and
+# release date; the manual pages and the changelog are compressed as Debian keeps them.
+tarnel_format_date(${TARNEL_RELEASE_DATE} "%B %Y" TARNEL_RELEASE_MONTH)
+tarnel_format_date(${TARNEL_RELEASE_DATE} "%a, %d %b %Y %H:%M:%S +0000"
+                   TARNEL_RELEASE_CHANGELOG_DATE)
+set(TARNEL_APP_ID example.tarnel.Tarnel)
+configure_file(packaging/${TARNEL_APP_ID}.metainfo.xml.in
+               ${TARNEL_PKG_DIR}/${TARNEL_APP_ID}.metainfo.xml @ONLY)
+
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
 set(TARNEL_COMPRESSED)
-foreach(source packaging/tarnel.1 packaging/tarnel-adapters.1 packaging/tarnel-sim.1
-               packaging/changelog)
-    get_filename_component(name ${source} NAME)
-    set(output ${TARNEL_PKG_DIR}/${name}.gz)
+foreach(name tarnel.1 tarnel-adapters.1 tarnel-sim.1 changelog)
+    set(plain ${TARNEL_PKG_DIR}/${name})
+    configure_file(packaging/${name}.in ${plain} @ONLY)
+    set(output ${plain}.gz)
     add_custom_command(
         OUTPUT ${output}
-        COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${PROJECT_SOURCE_DIR}/${source} > ${output}
-        DEPENDS ${PROJECT_SOURCE_DIR}/${source}
+        COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${plain} > ${output}
+        DEPENDS ${plain}
         COMMENT "Compressing ${name}")
     list(APPEND TARNEL_COMPRESSED ${output})
 endforeach()
-add_custom_target(tarnel_package_files ALL DEPENDS ${TARNEL_COMPRESSED})
 
-set(TARNEL_APP_ID example.tarnel.Tarnel)
+# The user's guide: the README without the sections that only serve a developer's checkout.
+find_program(AWK_EXECUTABLE awk REQUIRED)
+set(TARNEL_GUIDE ${TARNEL_PKG_DIR}/README.md)
+add_custom_command(
+    OUTPUT ${TARNEL_GUIDE}
+    COMMAND ${AWK_EXECUTABLE} -f ${PROJECT_SOURCE_DIR}/packaging/user-guide.awk
+            ${PROJECT_SOURCE_DIR}/README.md > ${TARNEL_GUIDE}
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/user-guide.awk
+    COMMENT "Writing the user's guide")
+add_custom_target(tarnel_package_files ALL DEPENDS ${TARNEL_COMPRESSED} ${TARNEL_GUIDE})
 
-install(TARGETS tarnel RUNTIME DESTINATION lib/tarnel COMPONENT tarnel)
+# Installs an executable stripped as Debian strips them: no symbols, no compiler notes.
+function(tarnel_install_program target destination component)
+    install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT ${component})
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\"
+        --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:${target}>\"
+        COMMAND_ERROR_IS_FATAL ANY)" COMPONENT ${component})
+endfunction()
+
+tarnel_install_program(tarnel lib/tarnel tarnel)
 install(FILES ${TARNEL_PKG_DIR}/tarnel DESTINATION bin COMPONENT tarnel)
-install(TARGETS tarnel-adapters RUNTIME DESTINATION bin COMPONENT tarnel)
+tarnel_install_program(tarnel-adapters bin tarnel)
 install(FILES packaging/70-tarnel.rules DESTINATION lib/udev/rules.d COMPONENT tarnel)
 install(FILES packaging/${TARNEL_APP_ID}.desktop DESTINATION share/applications
         COMPONENT tarnel)
-install(FILES packaging/${TARNEL_APP_ID}.metainfo.xml DESTINATION share/metainfo
+install(FILES ${TARNEL_PKG_DIR}/${TARNEL_APP_ID}.metainfo.xml DESTINATION share/metainfo
         COMPONENT tarnel)
 foreach(size ${TARNEL_ICON_SIZES})
     install(FILES ${TARNEL_PKG_DIR}/icons/${size}/tarnel.png
@@ -48,16 +74,20 @@ foreach(size ${TARNEL_ICON_SIZES})
 endforeach()
 install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz ${TARNEL_PKG_DIR}/tarnel-adapters.1.gz
         DESTINATION share/man/man1 COMPONENT tarnel)
-install(FILES packaging/copyright DESTINATION share/doc/tarnel COMPONENT tarnel)
+install(FILES packaging/copyright ${TARNEL_GUIDE} DESTINATION share/doc/tarnel COMPONENT tarnel)
+install(FILES packaging/README.md DESTINATION share/doc/tarnel RENAME adapter-access.md
+        COMPONENT tarnel)
+install(PROGRAMS examples/program-all.sh DESTINATION share/doc/tarnel/examples COMPONENT tarnel)
 install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel
         RENAME changelog.gz COMPONENT tarnel)
 
 if(TARGET tarnel-sim)
-    install(TARGETS tarnel-sim RUNTIME DESTINATION lib/tarnel-sim COMPONENT sim)
+    tarnel_install_program(tarnel-sim lib/tarnel-sim sim)
     install(FILES src/sim/flash.ram DESTINATION lib/tarnel-sim COMPONENT sim)
     install(FILES ${TARNEL_PKG_DIR}/tarnel-sim DESTINATION bin COMPONENT sim)
     install(FILES ${TARNEL_PKG_DIR}/tarnel-sim.1.gz DESTINATION share/man/man1 COMPONENT sim)
     install(FILES packaging/copyright DESTINATION share/doc/tarnel-sim COMPONENT sim)
+    install(FILES examples/demo.rom DESTINATION share/doc/tarnel-sim/examples COMPONENT sim)
     install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel-sim
             RENAME changelog.gz COMPONENT sim)
 endif()
@@ -68,7 +98,6 @@ set(CPACK_PACKAGE_NAME tarnel)
 set(CPACK_PACKAGE_VENDOR "The Tarnel developers")
 set(CPACK_PACKAGE_CONTACT "The Tarnel developers <developers@tarnel.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL tarnel sim)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "TarnelBuildStamp.h"
 #include "app/ImageList.h"
 #include "platform/VersionRecord.h"
 
@@ -231,7 +232,8 @@ void TFabout::FormCreate(QObject*) {
                                                  .arg(version->build));
     }
     Lversion->adjustSize();
-    Lcompiletime->setText(Lcompiletime->text() + QStringLiteral(__DATE__ ", " __TIME__));
+    Lcompiletime->setText(Lcompiletime->text() +
+                          QStringLiteral(TARNEL_BUILD_DATE ", " TARNEL_BUILD_TIME));
     Lcompiletime->adjustSize();
 }
 

@@ -11,17 +11,22 @@ constexpr std::uint32_t Pack(unsigned high, unsigned low) {
 
 }  // namespace
 
+#define TARNEL_TEXT(x) #x
+#define TARNEL_NUMBER_TEXT(x) TARNEL_TEXT(x)
+
 extern "C" {
 [[gnu::used, gnu::section(".tarnel_version")]] const tarnel::VersionRecord tarnelVersionRecord = {
     tarnel::kVersionRecordSignature,
     tarnel::kVersionRecordLayout,
     Pack(TARNEL_VERSION_MAJOR, TARNEL_VERSION_MINOR),
     Pack(TARNEL_VERSION_RELEASE, TARNEL_VERSION_BUILD),
-    Pack(1, 0),
-    Pack(0, 0),
+    // The product version is the file version without its build number.
+    Pack(TARNEL_VERSION_MAJOR, TARNEL_VERSION_MINOR),
+    Pack(TARNEL_VERSION_RELEASE, 0),
     "Tarnel",
     TARNEL_FILE_VERSION,
-    "1.0.0.0",
+    TARNEL_NUMBER_TEXT(TARNEL_VERSION_MAJOR) "." TARNEL_NUMBER_TEXT(
+        TARNEL_VERSION_MINOR) "." TARNEL_NUMBER_TEXT(TARNEL_VERSION_RELEASE) ".0",
     "The Tarnel developers",
 };
 }
