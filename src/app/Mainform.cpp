@@ -118,11 +118,12 @@ void TFmainform::BuildActions() {
     ACexit->setHint(QStringLiteral("Exit|Quits the application"));
     ACexit->setHandler([this](QObject*) { close(); });
 
-    // Device actions are held off while a Program request runs: the link is the
-    // request's until it ends. A held-off Attach click leaves the toggle as it was.
+    // Device actions are held off while a Program request or an attach runs (they are
+    // disabled then; this also covers a direct call): the link is the request's until it
+    // ends. A held-off Attach click leaves the toggle as it was.
     const auto deviceAction = [this](void (TFmainform::*handler)(QObject*)) {
         return [this, handler](QObject* sender) {
-            if (programBusy_) {
+            if (busy_) {
                 SyncAttachButton();
                 return;
             }
@@ -281,6 +282,7 @@ QString TFmainform::statusText() const {
 
 void TFmainform::setStatusText(const QString& text) {
     statusPanel_->setText(text);
+    emit statusTextChanged(text);
 }
 
 void TFmainform::showEvent(QShowEvent* event) {
@@ -326,9 +328,9 @@ void TFmainform::ACfileopenAccept(QObject* sender) {
 }
 
 void TFmainform::closeEvent(QCloseEvent* event) {
-    // A close that arrives while a Program request runs (from its message processing) is
-    // carried out once the request has ended.
-    if (programBusy_) {
+    // A close that arrives while a Program request or an attach runs (from its message
+    // processing) is carried out once it has ended.
+    if (busy_) {
         closePending_ = true;
         event->ignore();
         return;

@@ -4,6 +4,8 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
+
 #include "app/CommandLine.h"
 
 class QFileDialog;
@@ -47,11 +49,17 @@ public:
     // Text of the status bar's one panel.
     QString statusText() const;
     void setStatusText(const QString& text);
+    // True while a Program request or an attach runs.
+    bool isBusy() const { return busy_; }
 
     // The About window that ACaboutExecute shows.
     void setAboutWindow(TFabout* about) { about_ = about; }
     // The open-file dialog owned by ACfileopen, created on first use.
     QFileDialog* fileDialog();
+
+signals:
+    // The status panel was given a new text.
+    void statusTextChanged(const QString& text);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -108,13 +116,21 @@ private:
     void ShowAttached(bool attached);
     // Ends a Program request under -c/-cc, or after a failure when running headless.
     void CloseStep();
+    // While a Program request or an attach runs, every control that would start device
+    // work or open a window is disabled and the wait cursor shows. LeaveBusy first serves
+    // the input given meanwhile, still disabled, so that none of it acts after the work.
+    void EnterBusy();
+    void LeaveBusy();
+    // Carries out a close that arrived while busy.
+    void ClosePendingWindow();
 
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;
     bool shown_ = false;
     bool formShowQueued_ = false;
-    bool programBusy_ = false;
+    bool busy_ = false;
     bool closePending_ = false;
+    QPointer<QWidget> focusBeforeBusy_;
     QLabel* statusPanel_ = nullptr;
     QFileDialog* fileDialog_ = nullptr;
     TFabout* about_ = nullptr;

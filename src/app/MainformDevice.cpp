@@ -21,10 +21,11 @@ void TFmainform::ACattachExecute(QObject*) {
     if (ACattach->isChecked()) {
         DetachTarget();  // the window shows Detached whatever the detach returned
         ShowAttached(false);
-    } else if (AttachTarget()) {
-        ShowAttached(true);
     } else {
-        SyncAttachButton();
+        EnterBusy();
+        ACattach->setChecked(AttachTarget());
+        LeaveBusy();
+        ClosePendingWindow();
     }
 }
 

@@ -11,6 +11,7 @@
 #include "app/Mainform.h"
 #include "platform/ExecutablePath.h"
 #include "program/ProgramRequest.h"
+#include "report/Reportlst.h"
 
 namespace tarnel {
 namespace {
@@ -75,7 +76,7 @@ void TFmainform::CloseStep() {
 
 void TFmainform::ACprogramExecute(QObject*) {
     // One request at a time: while it pumps messages, device actions are held off.
-    programBusy_ = true;
+    EnterBusy();
     Progress->setValue(0);
     WindowProgress progress(*this, Progress);
     ProgramRequest request;
@@ -83,10 +84,15 @@ void TFmainform::ACprogramExecute(QObject*) {
     request.imagePath = Efilename->text().toLocal8Bit().toStdString();
     request.attachedByUser = ACattach->isChecked();
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
-    programBusy_ = false;
     if (outcome.detachedUser) {
         ShowAttached(false);
     }
+    // The bar tells how the request ended: a stage's text or an earlier "Done" must not
+    // stand after a failure.
+    if (outcome.failure) {
+        setStatusText(QString::fromUtf8(MessageEntry(outcome.failure->key).text));
+    }
+    LeaveBusy();
 
     if (outcome.closeStep) {
         CloseStep();
@@ -95,10 +101,7 @@ void TFmainform::ACprogramExecute(QObject*) {
         // the exit code instead of leaving an invisible process behind.
         RequestTerminate();
     }
-    if (closePending_ && !TerminateRequested()) {
-        closePending_ = false;
-        close();
-    }
+    ClosePendingWindow();
 }
 
 }  // namespace tarnel

@@ -29,8 +29,9 @@ int ReadImage(const std::string& path, std::vector<std::uint16_t>& words, std::s
 ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashImage image,
                              bool attachedByUser, ProgramObserver& observer) {
     if (!attachedByUser && EiceAttach() != 0) {
-        ReportError(msg::ErrDravin, EiceAttachFault());
-        return {.succeeded = false, .closeStep = true};
+        Failure failure{msg::ErrDravin, EiceAttachFault()};
+        ReportError(failure);
+        return {.succeeded = false, .closeStep = true, .failure = std::move(failure)};
     }
     const auto start = ClockNow();
     StepFailure failure = SetUpDebugPort();
@@ -43,7 +44,10 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
     if (failure) {
         ReportError(*failure);
         EiceDetach();
-        return {.succeeded = false, .closeStep = false, .detachedUser = attachedByUser};
+        return {.succeeded = false,
+                .closeStep = false,
+                .detachedUser = attachedByUser,
+                .failure = std::move(failure)};
     }
     RestartTarget();
     const std::chrono::duration<double> elapsed = ClockNow() - start;
@@ -51,7 +55,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
     if (!attachedByUser) {
         EiceDetach();
     }
-    return {.succeeded = true, .closeStep = true};
+    return {.succeeded = true, .closeStep = true, .detachedUser = false, .failure = std::nullopt};
 }
 
 }  // namespace
@@ -70,15 +74,20 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     LogProgramStart(request.imagePath,
                     flashRead ? static_cast<int>(NonBlankPages(image).size()) : -1);
 
-    ProgramOutcome outcome{.succeeded = false, .closeStep = true};
+    // A file that cannot be used ends the request before anything is sent.
+    std::optional<Failure> refused;
     if (bootHighest < 0) {
-        ReportError(msg::ErrBootFile, bootWhy);
+        refused = Failure{msg::ErrBootFile, bootWhy};
     } else if (bootHighest >= static_cast<int>(kBootloaderWords)) {
         // It does not fit the bootloader buffer: uploading it would start a cut program.
-        ReportError(msg::ErrBootFile, request.bootloaderPath + ": more than " +
-                                          std::to_string(kBootloaderWords) + " words");
+        refused = Failure{msg::ErrBootFile, request.bootloaderPath + ": more than " +
+                                                std::to_string(kBootloaderWords) + " words"};
     } else if (!flashRead) {
-        ReportError(msg::ErrFlashFile, flashWhy);
+        refused = Failure{msg::ErrFlashFile, flashWhy};
+    }
+    ProgramOutcome outcome{.succeeded = false, .closeStep = true, .failure = refused};
+    if (refused) {
+        ReportError(*refused);
     } else {
         bootloader.resize(static_cast<std::size_t>(bootHighest) + 1);
         outcome = ProgramImages(bootloader, image, request.attachedByUser, observer);

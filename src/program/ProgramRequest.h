@@ -7,6 +7,7 @@
 // Every failure is reported here, through ReportError with its key and detail (which sets
 // the exit code and logs it); the caller only shows the outcome. Needs no window.
 
+#include <optional>
 #include <string>
 
 #include "program/ProgramSequence.h"
@@ -27,6 +28,8 @@ struct ProgramOutcome {
     // The request detached the user's attachment after a failed step: the caller shows
     // the target as detached.
     bool detachedUser = false;
+    // The failure that ended the request, as it was reported; none after a success.
+    std::optional<Failure> failure;
 };
 
 // Runs the request. Files are read first and their failures reported in this order:

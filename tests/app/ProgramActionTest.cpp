@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -10,6 +12,7 @@
 #include <map>
 
 #include "WindowParts.h"
+#include "app/About.h"
 #include "app/Action.h"
 #include "app/SimWindowFixture.h"
 #include "support/ImageFile.h"
@@ -109,25 +112,22 @@ struct FailureCase {
     const char* name;
     const char* faults;
     bool userAttached;
-    const char* report;  // null: no report
+    const char* report;  // also the status text after the request
     int exitCode;
-    const char* status;  // status text after the request
 };
 
-TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
+TEST_F(ProgramAction, FailuresReportDetachAndShowTheFailureInTheStatusBar) {
     const FailureCase cases[] = {
-        {"erase answers 2", "erase-error", false, "Mass erase error", 1, "Erasing device..."},
-        {"erase never ends", "erase-busy", false, "Mass erase error", 1, "Erasing device..."},
-        {"page answers 2", "page-error=3", false, "Page programming error", 1, "Flashing..."},
-        {"busy for ten polls", "busy-polls=10", false, "Mass erase error", 1, "Erasing device..."},
+        {"erase answers 2", "erase-error", false, "Mass erase error", 1},
+        {"erase never ends", "erase-busy", false, "Mass erase error", 1},
+        {"page answers 2", "page-error=3", false, "Page programming error", 1},
+        {"busy for ten polls", "busy-polls=10", false, "Mass erase error", 1},
         // Writes: 3 of the attach, the set-up, 14 of the preparation; the 20th is the
         // second full buffer of the upload. The user's own attach adds its set-up write.
-        {"upload transfer fails", "write-error=20", false, "Error uploading bootloader", 1,
-         "Preparing bootloader..."},
+        {"upload transfer fails", "write-error=20", false, "Error uploading bootloader", 1},
         {"upload fails while the user is attached", "write-error=21", true,
-         "Error uploading bootloader", 1, "Preparing bootloader..."},
-        {"poll read fails", "read-error=2", false, "EICE communication error", 1,
-         "Erasing device..."},
+         "Error uploading bootloader", 1},
+        {"poll read fails", "read-error=2", false, "EICE communication error", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,7 +143,7 @@ TEST_F(ProgramAction, FailuresReportDetachAndLeaveTheStatusOfTheFailedStep) {
         Bprogram(*window)->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
         EXPECT_EQ(ExitCode(), c.exitCode);
-        EXPECT_EQ(window->statusText(), c.status);
+        EXPECT_EQ(window->statusText(), c.report);
         EXPECT_FALSE(simulator->AdapterOpen());
         EXPECT_FALSE(Attached());
     }
@@ -189,11 +189,13 @@ TEST_F(ProgramAction, FileAndAdapterFailuresLeaveTheAdapterAlone) {
         SCOPED_TRACE(c.name);
         reports.clear();
         Start(c.faults);
+        window->setStatusText("Done in 0.02 seconds.");  // an earlier request's
         if (c.withImage) {
             UseImage({{0, 0x1234}});
         }
         Bprogram(*window)->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
+        EXPECT_EQ(window->statusText(), c.report);
         EXPECT_EQ(ExitCode(), 2);
         EXPECT_FALSE(simulator->AdapterOpen());
         if (!c.withImage) {
@@ -226,6 +228,74 @@ TEST_F(ProgramAction, CommandsThatUseTheLinkAreHeldOffWhileARequestRuns) {
     EXPECT_FALSE(Attached());
     // The close asked for during the request is carried out once it has ended.
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ProgramAction, InputGivenDuringARequestStartsNothingAndShowsNoWindow) {
+    Start();
+    TFabout about(nullptr, QString());
+    window->setAboutWindow(&about);
+    window->show();
+    UseImage({{0, 0x1234}, {9 * 256, 0x5678}});
+    bool aboutOpened = false;
+    bool busyWhileFlashing = false;
+    // A stray click on Program and Enter, queued while the request runs: they are served
+    // only after its last status change.
+    const auto queueStrayInput = [this] {
+        QPushButton* program = Bprogram(*window);
+        const QPointF centre = QRectF(program->rect()).center();
+        const QPointF global = program->mapToGlobal(centre);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(
+                program,
+                new QMouseEvent(type, centre, global, Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+        }
+        QCoreApplication::postEvent(
+            window.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    };
+    QObject::connect(
+        window.get(), &TFmainform::statusTextChanged, window.get(), [&](const QString& text) {
+            if (text == "Flashing...") {
+                busyWhileFlashing =
+                    !Bprogram(*window)->isEnabled() && !Efilename(*window)->isEnabled() &&
+                    !SBattach(*window)->isEnabled() && !Bbrowse(*window)->isEnabled() &&
+                    !ACabout(*window)->isEnabled() && QApplication::overrideCursor() != nullptr &&
+                    QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+                // Had F1 opened About, it would be closed here and counted.
+                QTimer::singleShot(0, &about, [&] {
+                    if (about.isVisible()) {
+                        aboutOpened = true;
+                        about.reject();
+                    }
+                });
+                QTest::keyClick(window.get(), Qt::Key_F1);
+                queueStrayInput();
+            } else if (text.startsWith("Done in ")) {
+                queueStrayInput();
+            }
+        });
+    Bprogram(*window)->click();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+
+    EXPECT_TRUE(busyWhileFlashing);
+    EXPECT_FALSE(aboutOpened);
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    std::size_t opens = 0;
+    for (const auto& line : Trace()) {
+        opens += line.rfind("FT_Open", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(opens, 1u);
+    // Back as before: the commands that start work enabled, Run, Stop and Reset as the
+    // (detached) target wants them, no wait cursor.
+    EXPECT_TRUE(Bprogram(*window)->isEnabled());
+    EXPECT_TRUE(Efilename(*window)->isEnabled());
+    EXPECT_TRUE(SBattach(*window)->isEnabled());
+    EXPECT_TRUE(ACabout(*window)->isEnabled());
+    EXPECT_FALSE(Attached());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // Counts the paint events of one widget.
