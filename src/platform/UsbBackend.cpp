@@ -24,6 +24,10 @@ constexpr std::size_t kInfoStringSize = 64;
 // Control transfers (latency, purge, modes, baud rate) are bounded even while the write
 // time-out is 0 (unlimited): they never carry data and a healthy chip answers at once.
 constexpr int kControlTimeoutMs = 1000;
+// A data write without a time-out (0, as the link sets one while it opens, before the
+// attach) still ends: a chip that takes nothing for this long has stalled, and waiting on
+// would hang the tool for ever. A healthy chip takes a whole buffer in about a millisecond.
+constexpr int kUnlimitedWriteBoundMs = 3000;
 // The largest bit-bang pin clock is the rate times this factor; libftdi applies it itself.
 constexpr std::uint32_t kBitBangRateFactor = 4;
 
@@ -36,7 +40,7 @@ struct OpenDevice {
     FtdiPtr ftdi;
     std::uint32_t id = 0;
     std::uint32_t readTimeoutMs = 0;  // 0: no time-out
-    int writeTimeoutMs = 0;           // 0: no time-out; the value libusb is given for data
+    int writeTimeoutMs = 0;           // 0: no time-out (bounded, see kUnlimitedWriteBoundMs)
     std::uint32_t location = 0;
 };
 
@@ -132,7 +136,7 @@ public:
         device.id = usb::DeviceId(chosen);
         device.location = usb::LocationId(chosen);
         device.writeTimeoutMs = 0;
-        ftdi->usb_write_timeout = 0;
+        ftdi->usb_write_timeout = kUnlimitedWriteBoundMs;
         device.ftdi = std::move(ftdi);
         const FT_HANDLE assigned = nextHandle_++;
         devices_.emplace(assigned, std::move(device));
@@ -199,9 +203,9 @@ public:
             return FT_INVALID_HANDLE;
         }
         device->readTimeoutMs = readMs;
-        // libusb takes an unsigned int of milliseconds, 0 meaning unlimited, as here.
         device->writeTimeoutMs = static_cast<int>(std::min<std::uint32_t>(writeMs, INT_MAX));
-        device->ftdi->usb_write_timeout = device->writeTimeoutMs;
+        device->ftdi->usb_write_timeout =
+            writeMs == 0 ? kUnlimitedWriteBoundMs : device->writeTimeoutMs;
         return FT_OK;
     }
 

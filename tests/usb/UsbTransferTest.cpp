@@ -183,16 +183,16 @@ const TransferFault kReads[] = {
 };
 
 TEST_F(UsbTransfers, ABulkOutThatFailsEndsTheRequestAsAFailedWriteOfTheSimulatorDoes) {
-    // A transfer the chip never takes ends by the host's write time-out of the attached
-    // link (1 s), so only a few of those. Before the attach has set that time-out, the
-    // link writes without one: such a transfer would wait for ever.
+    // A transfer the chip never takes ends by the host's write time-out: 1 s once attached,
+    // and a bound of a few seconds before the attach has set it (the link writes without
+    // one then), so only a few of those.
     const struct {
         const char* how;
         TransferFault at;
     } cases[] = {
-        {"stall", kTransfers[0]},   {"stall", kTransfers[1]}, {"stall", kTransfers[2]},
-        {"stall", kTransfers[3]},   {"stall", kTransfers[4]}, {"timeout", kTransfers[1]},
-        {"timeout", kTransfers[3]},
+        {"stall", kTransfers[0]},   {"stall", kTransfers[1]},   {"stall", kTransfers[2]},
+        {"stall", kTransfers[3]},   {"stall", kTransfers[4]},   {"timeout", kTransfers[0]},
+        {"timeout", kTransfers[1]}, {"timeout", kTransfers[3]},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.how) + " at transfer " + std::to_string(c.at.transfer) + " (" +
