@@ -46,6 +46,12 @@ public:
         shownPercent_ = -1;
     }
 
+    // The bar tells how the request ended: a stage's text or an earlier "Done" must not
+    // stand after a failure.
+    void Failed(const Failure& failure) override {
+        window_.setStatusText(QString::fromUtf8(MessageEntry(failure.key).text));
+    }
+
     void Programmed(double seconds) override {
         window_.setStatusText(QString::asprintf("Done in %.2f seconds.", seconds));
     }
@@ -86,11 +92,6 @@ void TFmainform::ACprogramExecute(QObject*) {
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     if (outcome.detachedUser) {
         ShowAttached(false);
-    }
-    // The bar tells how the request ended: a stage's text or an earlier "Done" must not
-    // stand after a failure.
-    if (outcome.failure) {
-        setStatusText(QString::fromUtf8(MessageEntry(outcome.failure->key).text));
     }
     LeaveBusy();
 

@@ -30,6 +30,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
                              bool attachedByUser, ProgramObserver& observer) {
     if (!attachedByUser && EiceAttach() != 0) {
         Failure failure{msg::ErrDravin, EiceAttachFault()};
+        observer.Failed(failure);
         ReportError(failure);
         return {.succeeded = false, .closeStep = true, .failure = std::move(failure)};
     }
@@ -42,6 +43,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
         failure = ProgramFlash(image, observer);
     }
     if (failure) {
+        observer.Failed(*failure);
         ReportError(*failure);
         EiceDetach();
         return {.succeeded = false,
@@ -87,6 +89,7 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     }
     ProgramOutcome outcome{.succeeded = false, .closeStep = true, .failure = refused};
     if (refused) {
+        observer.Failed(*refused);
         ReportError(*refused);
     } else {
         bootloader.resize(static_cast<std::size_t>(bootHighest) + 1);

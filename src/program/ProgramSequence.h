@@ -29,6 +29,9 @@ public:
     // The image is programmed and the target restarted, `seconds` after the set-up; told
     // before the request's own detach.
     virtual void Programmed(double seconds) = 0;
+    // The request failed with `failure`; told just before it is reported, so that what
+    // the caller shows agrees with the report while a box is open.
+    virtual void Failed(const Failure& failure) { static_cast<void>(failure); }
 };
 
 struct RegisterLoad {

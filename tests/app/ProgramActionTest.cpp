@@ -140,9 +140,16 @@ TEST_F(ProgramAction, FailuresReportDetachAndShowTheFailureInTheStatusBar) {
             ASSERT_TRUE(Attached());
         }
         UseImage({{3 * 256, 0x0F0F}, {4 * 256 + 1, 0x1111}});
+        QString statusWhileReported;
+        SetMessageBoxService([&](const char* text, const char*, int) {
+            statusWhileReported = window->statusText();
+            reports.emplace_back(text);
+            return 1;
+        });
         Bprogram(*window)->click();
         EXPECT_EQ(reports, (std::vector<std::string>{c.report}));
         EXPECT_EQ(ExitCode(), c.exitCode);
+        EXPECT_EQ(statusWhileReported, c.report);
         EXPECT_EQ(window->statusText(), c.report);
         EXPECT_FALSE(simulator->AdapterOpen());
         EXPECT_FALSE(Attached());
