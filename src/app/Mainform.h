@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <chrono>
 #include "app/CommandLine.h"
 
 class QFileDialog;
@@ -21,6 +22,10 @@ namespace tarnel {
 
 class Action;
 class TFabout;
+
+// The longest wait from showing the window to FormShow (and -p) when the window is not
+// exposed before it.
+inline constexpr std::chrono::milliseconds kFormShowLatest{1000};
 
 class TFmainform : public QMainWindow {
     Q_OBJECT
@@ -108,6 +113,8 @@ private:
     void ShowAttached(bool attached);
     // Ends a Program request under -c/-cc, or after a failure when running headless.
     void CloseStep();
+    // Queues FormShow, once: at the first expose, or kFormShowLatest after the show.
+    void QueueFormShow();
 
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;
