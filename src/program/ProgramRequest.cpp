@@ -48,8 +48,15 @@ ImageReadResult ReadImage(const std::string& path, std::vector<std::uint16_t>& w
 std::optional<std::string> FindBootloader(const std::vector<std::string>& places,
                                           std::string& why) {
     for (const std::string& place : places) {
-        std::error_code error;
-        if (std::filesystem::status(place, error).type() != std::filesystem::file_type::not_found) {
+        try {
+            // Paths are UTF-8 on every system.
+            const std::filesystem::path path(std::u8string(place.begin(), place.end()));
+            std::error_code error;
+            if (std::filesystem::status(path, error).type() !=
+                std::filesystem::file_type::not_found) {
+                return place;
+            }
+        } catch (const std::exception&) {  // not a path this system can name: the read says so
             return place;
         }
     }

@@ -260,8 +260,8 @@ public:
             ::dup2(null, 1);
             ::dup2(null, 2);
             const std::string fd = std::to_string(fds[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                     "640x480x24", static_cast<char*>(nullptr));
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset",
+                     "-screen", "0", "640x480x24", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -274,13 +274,15 @@ public:
                 display_ = ":" + std::string(number, std::strcspn(number, "\n"));
             }
         }
-        ::close(fds[0]);
+        // Kept open while the server runs: it may write to it again.
+        numberPipe_ = fds[0];
     }
     ~VirtualDisplay() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
             ::waitpid(pid_, nullptr, 0);
         }
+        ::close(numberPipe_);
     }
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
@@ -290,6 +292,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int numberPipe_ = -1;
     std::string display_;
 };
 
