@@ -3,8 +3,9 @@
 #               icon, manual pages, udev rule, the user's guide, the adapter
 #               troubleshooting and program-all.sh;
 #   tarnel-sim  the simulated tool with its stand-in bootloader and an image to program.
-# Each executable lives in a private directory of its own, because it reads flash.ram from
-# the directory it runs from; a link on the path points at it. The two packages never
+# Each executable lives in a private directory of its own, because it looks for flash.ram
+# in the directory it runs from first (then in the user's and the system's configuration
+# folders, which no package owns); a link on the path points at it. The two packages never
 # share that directory, so the stand-in bootloader can never be uploaded by the real tool.
 
 set(TARNEL_PKG_DIR ${CMAKE_BINARY_DIR}/package-files)

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
@@ -16,6 +17,7 @@
 
 #include "app/About.h"
 #include "app/CommandLine.h"
+#include "app/HelpText.h"
 #include "app/Mainform.h"
 #include "app/MessageBoxes.h"
 #include "platform/ExecutablePath.h"
@@ -27,7 +29,18 @@ namespace {
 bool terminateRequested = false;
 bool choseOffscreen = false;
 
+// Qt's platforms that show nothing to anyone: a modal box there would wait for ever.
+bool BoxesCanBeSeen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 void ShowExceptionBox(const std::exception& error) {
+    if (QuietMode() || !BoxesCanBeSeen()) {
+        std::fprintf(stderr, "tarnel: %s\n", error.what());
+        std::fflush(stderr);
+        return;
+    }
     QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Tarnel"),
                           QString::fromLocal8Bit(error.what()));
 }
@@ -47,17 +60,63 @@ public:
     }
 };
 
-// SIGTERM and SIGINT close the main window as its close box does, so a script that stops
-// the tool still gets the detach and the exit code of the run. The handler only writes to
-// a pipe; the event loop does the rest.
+// A request from outside the window to end the run (SIGTERM, SIGINT; a console's close
+// event where the system has one) ends it whatever is open: no further box is shown
+// (reports go to standard error), open menus, boxes and dialogs (the About window, the file
+// dialog) are closed, and the main window is closed as its close box does, so a script
+// that stops the tool still gets the detach and the exit code of the run. A Program
+// request that is running ends first (its close is carried out when it returns); once the
+// main window is hidden, every event loop ends.
+class EndWhenHidden : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide) {
+            QCoreApplication::exit(0);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void EndRunOnRequest(QWidget* mainWindow) {
+    SetMessageBoxService(nullptr);
+    // Each close ends the dialog's own event loop once control returns to it; bounded, as
+    // a popup could refuse to close.
+    for (int i = 0; i < 16 && QApplication::activePopupWidget() != nullptr; ++i) {
+        QApplication::activePopupWidget()->close();
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget == mainWindow || !widget->isVisible()) {
+            continue;
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+            dialog->reject();
+        } else {
+            widget->close();
+        }
+    }
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        mainWindow->installEventFilter(new EndWhenHidden(mainWindow));
+    }
+    mainWindow->close();
+    if (!mainWindow->isVisible()) {
+        QCoreApplication::exit(0);
+    }
+}
+
+// POSIX signals reach the loop through a pipe: the handler only writes one byte.
 int signalPipe[2] = {-1, -1};
 
-void OnCloseSignal(int) {
+void OnEndSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-void CloseOnSignals(QWidget* mainWindow) {
+void EndRunOnSignals(QWidget* mainWindow) {
     if (::pipe(signalPipe) != 0) {
         return;
     }
@@ -65,10 +124,10 @@ void CloseOnSignals(QWidget* mainWindow) {
     QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        mainWindow->close();
+        EndRunOnRequest(mainWindow);
     });
     struct sigaction action {};
-    action.sa_handler = OnCloseSignal;
+    action.sa_handler = OnEndSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
@@ -202,6 +261,9 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
 }
 
 int TarnelMain(int argc, char** argv) {
+    if (const auto status = AnswerHelpOrVersion(argc, argv)) {
+        return *status;
+    }
     // The tool's arguments: everything after the program name.
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
@@ -225,13 +287,15 @@ int TarnelMain(int argc, char** argv) {
         application = std::make_unique<TarnelApplication>(qtArgc, qtArgv);
     }
     SetDesktopIdentity();
-    const auto previousService = SetMessageBoxService(&ShowMessageBox);
+    // Where no box can be seen, none is shown: each report becomes a line on standard error.
+    const auto previousService =
+        SetMessageBoxService(BoxesCanBeSeen() ? MessageBoxService(&ShowMessageBox) : nullptr);
     try {
         auto mainform = std::make_unique<TFmainform>(nullptr, options);
         auto about = std::make_unique<TFabout>(mainform.get(),
                                                QString::fromLocal8Bit(ExecutablePath().c_str()));
         mainform->setAboutWindow(about.get());
-        CloseOnSignals(mainform.get());
+        EndRunOnSignals(mainform.get());
         mainform->show();
         if (!TerminateRequested()) {
             QApplication::exec();

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
@@ -297,19 +298,29 @@ void TFmainform::showEvent(QShowEvent* event) {
     }
     Bbrowse->setFocus();
     // FormShow runs once the window is on screen and painted: the expose that the platform
-    // sends once the window is mapped repaints it, and the queued call comes after.
+    // sends once the window is mapped repaints it, and the queued call comes after. A
+    // window that is never exposed (shown on a hidden workspace) gets FormShow a bounded
+    // time after the show, so that -p still starts.
     windowHandle()->installEventFilter(this);
+    QTimer::singleShot(kFormShowLatest, this, [this] { QueueFormShow(); });
 }
 
 bool TFmainform::eventFilter(QObject* watched, QEvent* event) {
     if (watched == windowHandle() && event->type() == QEvent::Expose &&
-        windowHandle()->isExposed() && !formShowQueued_) {
-        formShowQueued_ = true;
-        windowHandle()->removeEventFilter(this);
-        QMetaObject::invokeMethod(
-            this, [this] { FormShow(this); }, Qt::QueuedConnection);
+        windowHandle()->isExposed()) {
+        QueueFormShow();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TFmainform::QueueFormShow() {
+    if (formShowQueued_) {
+        return;
+    }
+    formShowQueued_ = true;
+    windowHandle()->removeEventFilter(this);
+    QMetaObject::invokeMethod(
+        this, [this] { FormShow(this); }, Qt::QueuedConnection);
 }
 
 void TFmainform::FormShow(QObject*) {

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 
 #include "app/CommandLine.h"
 
@@ -23,6 +24,10 @@ namespace tarnel {
 
 class Action;
 class TFabout;
+
+// The longest wait from showing the window to FormShow (and -p) when the window is not
+// exposed before it.
+inline constexpr std::chrono::milliseconds kFormShowLatest{1000};
 
 class TFmainform : public QMainWindow {
     Q_OBJECT
@@ -123,6 +128,8 @@ private:
     void LeaveBusy();
     // Carries out a close that arrived while busy.
     void ClosePendingWindow();
+    // Queues FormShow, once: at the first expose, or kFormShowLatest after the show.
+    void QueueFormShow();
 
     int closeAfterProgram_ = 0;
     int programAtStart_ = 0;

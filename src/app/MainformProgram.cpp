@@ -9,7 +9,6 @@
 #include "app/Action.h"
 #include "app/Application.h"
 #include "app/Mainform.h"
-#include "platform/ExecutablePath.h"
 #include "program/ProgramRequest.h"
 #include "report/Reportlst.h"
 
@@ -85,11 +84,14 @@ void TFmainform::ACprogramExecute(QObject*) {
     EnterBusy();
     Progress->setValue(0);
     WindowProgress progress(*this, Progress);
-    ProgramRequest request;
-    request.bootloaderPath = DirectoryOf(ExecutablePath()) + "flash.ram";
+    ProgramRequest request;  // the bootloader from the places every front end searches
     request.imagePath = Efilename->text().toLocal8Bit().toStdString();
     request.attachedByUser = ACattach->isChecked();
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
+    if (outcome.succeeded && outcome.wordsBeyond > 0) {
+        setStatusText(statusText() + QLatin1Char(' ') +
+                      QString::fromStdString(BeyondFlashText(outcome.wordsBeyond)));
+    }
     if (outcome.detachedUser) {
         ShowAttached(false);
     }

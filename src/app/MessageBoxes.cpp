@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -30,11 +31,20 @@ void FitTitle(QMessageBox& box, const QString& title) {
 
 }  // namespace
 
-int ShowMessageBox(const char* text, const char* caption, std::int32_t flags) {
+int ShowMessageBox(const char* text, const char* caption, std::int32_t flags,
+                   std::string_view detail) {
     const auto icon = (flags & kBoxIconStop) != 0 ? QMessageBox::Critical : QMessageBox::NoIcon;
     const QString title = QString::fromUtf8(caption);
     QMessageBox box(icon, title, QString::fromUtf8(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    if (!detail.empty()) {
+        box.setInformativeText(
+            QString::fromLocal8Bit(detail.data(), static_cast<qsizetype>(detail.size())));
+        // Plain text: a file name is shown as it is, never read as markup.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            label->setTextFormat(Qt::PlainText);
+        }
+    }
     // A title bar with the close box only leaves the most room for the title.
     box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::WindowCloseButtonHint);

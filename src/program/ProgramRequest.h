@@ -7,15 +7,20 @@
 // Every failure is reported here, through ReportError with its key and detail (which sets
 // the exit code and logs it); the caller only shows the outcome. Needs no window.
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/BootloaderPlaces.h"
 #include "program/ProgramSequence.h"
 
 namespace tarnel {
 
 struct ProgramRequest {
-    std::string bootloaderPath;   // the bootloader image, at most kBootloaderWords words
+    // Where the bootloader image (at most kBootloaderWords words) may be, in order: the
+    // first that exists is read. By default the places of BootloaderPlaces().
+    std::vector<std::string> bootloaderPlaces = BootloaderPlaces();
     std::string imagePath;        // the image to program
     bool attachedByUser = false;  // the user holds an attachment; kept after a success
 };
@@ -30,13 +35,21 @@ struct ProgramOutcome {
     bool detachedUser = false;
     // The failure that ended the request, as it was reported; none after a success.
     std::optional<Failure> failure;
+    // Words of the image at addresses beyond the flash: not programmed (the rest was).
+    std::uint32_t wordsBeyond = 0;
 };
 
+// What a successful request that left `wordsBeyond` words out adds to its outcome:
+// "12 words beyond the flash were not programmed." ("1 word ... was ..."); empty for 0.
+std::string BeyondFlashText(std::uint32_t wordsBeyond);
+
 // Runs the request. Files are read first and their failures reported in this order:
-// "ErrBootFile" (unreadable, no record, or more than kBootloaderWords words), then
-// "ErrFlashFile"; then "ErrDravin" when the attach fails; each of these ends the request
-// with nothing held. A failed step after the attach is reported by its key and the
-// adapter is detached, the user's attachment included.
+// "ErrBootFile" (no place holds the file, which the detail lists; unreadable, no record,
+// or more than kBootloaderWords words), then "ErrFlashFile"; then "ErrDravin" when the
+// attach fails; each of these ends the request with nothing held. A failed step after the
+// attach is reported by its key and the adapter is detached, the user's attachment
+// included. After a success with words beyond the flash, BeyondFlashText goes to
+// ReportNote (standard error when no box is shown).
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer);
 
 }  // namespace tarnel

@@ -8,16 +8,20 @@
 
 namespace tarnel {
 namespace {
-bool ControlFailed() {
-    ReportError(msg::ErrEICEcom);
+bool ControlFailed(const char* action) {
+    ReportError(msg::ErrEICEcom, action);
     EiceDetach();
     return false;
 }
 }  // namespace
 
+std::string AdapterNotFoundDetail() {
+    return EiceAttachFault() + "; run tarnel-adapters to list the adapters this user may open";
+}
+
 bool AttachTarget() {
     if (EiceAttach() != 0) {
-        ReportError(msg::ErrDravin, EiceAttachFault());
+        ReportError(msg::ErrDravin, AdapterNotFoundDetail());
         return false;
     }
     if (EiceWrite(CmdSetup, SetupValue) != 0) {
@@ -34,14 +38,14 @@ void DetachTarget() {
 
 bool RunTarget() {
     if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdRun) != 0) {
-        return ControlFailed();
+        return ControlFailed("run");
     }
     return true;
 }
 
 bool StopTarget() {
     if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdHalt) != 0) {
-        return ControlFailed();
+        return ControlFailed("stop");
     }
     return true;
 }
@@ -52,10 +56,10 @@ bool ResetTarget() {
     EiceWrite(CmdSetup, SetupValue);
     EiceRead(CmdStatus, status);
     if (!SendResetSequence(true).resetSent) {
-        return ControlFailed();
+        return ControlFailed("reset");
     }
     if ((status & RunningFlag) != 0 && EiceExecute(CmdRun) != 0) {
-        return ControlFailed();
+        return ControlFailed("run after reset");
     }
     return true;
 }

@@ -2,7 +2,12 @@
 // The user's own connection to the target: attach, detach, run, stop and reset. Each
 // operation reports its failure through ReportError; the caller only shows the state.
 
+#include <string>
+
 namespace tarnel {
+
+// The detail of "ErrDravin" after a failed attach: what the link knows, and where to look.
+std::string AdapterNotFoundDetail();
 
 // Attaches and sets up the debug port. False when it failed: "ErrDravin" (no adapter) or
 // "ErrEICEcom" (the set-up failed, and the adapter was detached again) was reported, and
@@ -12,8 +17,8 @@ bool AttachTarget();
 // Detaches, whatever each step returns: the target is detached for the user either way.
 void DetachTarget();
 
-// Set-up, then run or halt. False when a transfer failed: "ErrEICEcom" was reported and
-// the adapter detached.
+// Set-up, then run or halt. False when a transfer failed: "ErrEICEcom" was reported (its
+// detail names the action) and the adapter detached.
 bool RunTarget();
 bool StopTarget();
 

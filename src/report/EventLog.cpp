@@ -92,16 +92,17 @@ std::string FormatLogLine(std::string_view event, std::string_view fields) {
     return line;
 }
 
-void LogProgramStart(std::string_view image, int pages) {
-    Append(FormatLogLine("start", "image=" + QuoteLogText(image) +
-                                      " pages=" + (pages < 0 ? "-" : std::to_string(pages))));
+void LogProgramStart(std::string_view image, int pages, int wordsBeyond) {
+    const auto count = [](int n) { return n < 0 ? std::string("-") : std::to_string(n); };
+    Append(FormatLogLine("start", "image=" + QuoteLogText(image) + " pages=" + count(pages) +
+                                      " beyond=" + count(wordsBeyond)));
 }
 
-void LogReportedMessage(const ReportEntry& entry) {
-    Append(FormatLogLine("message", std::string("key=") + entry.key +
-                                        " text=" + QuoteLogText(entry.text) +
-                                        " caption=" + QuoteLogText(entry.caption) +
-                                        " exit=" + std::to_string(entry.code)));
+void LogReportedMessage(const ReportEntry& entry, std::string_view detail) {
+    Append(FormatLogLine(
+        "message", std::string("key=") + entry.key + " text=" + QuoteLogText(entry.text) +
+                       " caption=" + QuoteLogText(entry.caption) +
+                       " exit=" + std::to_string(entry.code) + " detail=" + QuoteLogText(detail)));
 }
 
 void LogProgramEnd(bool succeeded, double seconds, int exitCode) {

@@ -4,10 +4,11 @@
 //
 // A line is a UTC time stamp (ISO 8601, milliseconds), the process ID, the event's name
 // and its fields as key=value, strings in double quotes with \" \\ and \xHH escapes:
-//   2026-12-08T09:14:03.512Z pid=4242 start image="board.rom" pages=3
+//   2026-12-08T09:14:03.512Z pid=4242 start image="board.rom" pages=3 beyond=0
 //   2026-12-08T09:14:03.907Z pid=4242 message key=ErrPageProgram text="Page programming error"
-//   caption="Programming error" exit=1 2026-12-08T09:14:03.909Z pid=4242 end outcome=failure
-//   seconds=0.397 exit=1
+//     caption="Programming error" exit=1 detail="page 2"
+//   2026-12-08T09:14:03.909Z pid=4242 end outcome=failure seconds=0.397 exit=1
+// (the message line is one line). Fields are only ever added at the end of a line.
 // Each line is written with a single append, so processes may share one log.
 
 #include <string>
@@ -17,12 +18,13 @@
 
 namespace tarnel {
 
-// The start of a Program request: the image's path and the number of its non-blank
-// pages, or -1 when the image could not be read (written as pages=-).
-void LogProgramStart(std::string_view image, int pages);
+// The start of a Program request: the image's path, the number of its non-blank pages and
+// of its words beyond the flash (not programmed), each -1 when the image could not be read
+// (written as pages=- beyond=-).
+void LogProgramStart(std::string_view image, int pages, int wordsBeyond);
 
-// A message reported through ReportError.
-void LogReportedMessage(const ReportEntry& entry);
+// A message reported through ReportError, with the detail of its cause (may be empty).
+void LogReportedMessage(const ReportEntry& entry, std::string_view detail);
 
 // The end of a Program request: whether it programmed the image, its seconds, and the
 // exit code the process would end with.

@@ -1,6 +1,8 @@
 #include "report/Report.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "report/EventLog.h"
 
@@ -16,6 +18,30 @@ struct ReportState {
 ReportState& State() {
     static ReportState state;
     return state;
+}
+
+bool BoxesShown() {
+    return !State().quiet && State().service;
+}
+
+// One line on standard error, "tarnel: TEXT: DETAIL", written at once; control characters
+// in either part (a line feed in a file name) become "?" so the line stays one line.
+void WriteErrorLine(std::string_view text, std::string_view detail) {
+    std::string line = "tarnel: ";
+    const auto append = [&line](std::string_view part) {
+        for (const char c : part) {
+            const auto byte = static_cast<unsigned char>(c);
+            line += byte < 0x20 || byte == 0x7F ? '?' : c;
+        }
+    };
+    append(text);
+    if (!detail.empty()) {
+        line += ": ";
+        append(detail);
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 }  // namespace
 
@@ -42,15 +68,23 @@ MessageBoxService SetMessageBoxService(MessageBoxService service) {
     return previous;
 }
 
-int ReportError(MessageKey key, std::string_view /*detail*/) {
+int ReportError(MessageKey key, std::string_view detail) {
     const ReportEntry& row = MessageEntry(key);
-    LogReportedMessage(row);
+    LogReportedMessage(row, detail);
     int result = -1;
-    if (!State().quiet && State().service) {
-        result = State().service(row.text, row.caption, row.flags);
+    if (BoxesShown()) {
+        result = State().service(row.text, row.caption, row.flags, detail);
+    } else {
+        WriteErrorLine(row.text, detail);
     }
     State().exitCode = row.code;
     return result;
+}
+
+void ReportNote(std::string_view text) {
+    if (!BoxesShown()) {
+        WriteErrorLine(text, {});
+    }
 }
 
 int ReportError(const Failure& failure) {

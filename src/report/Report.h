@@ -1,8 +1,11 @@
 #pragma once
-// Reporting a failure by message key: a modal box unless quiet, and the exit code.
+// Reporting a failure by message key: a modal box where one can be seen, otherwise a line
+// on standard error; the event log and the exit code either way.
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 
 #include "report/MessageKeys.h"
 #include "report/Reportlst.h"
@@ -17,20 +20,38 @@ void SetQuietMode(bool quiet);
 // Puts the exit code and the quiet flag back as a process starts.
 void ResetReportState();
 
-// Shows one message box (text, caption, style flags) and returns the code of the button
-// that closed it. The application installs the real one; tests install a recorder.
-using MessageBoxService =
-    std::function<int(const char* text, const char* caption, std::int32_t flags)>;
+// Shows one message box (text, caption, style flags, and the detail of the cause as its
+// informative text when there is one) and returns the code of the button that closed it.
+// The application installs the real one where a box can be seen; tests install a recorder.
+using MessageBoxService = std::function<int(const char* text, const char* caption,
+                                            std::int32_t flags, std::string_view detail)>;
 
-// Installs the message-box service and returns the one installed before.
+// Installs the message-box service (none: no box is shown) and returns the one installed
+// before.
 MessageBoxService SetMessageBoxService(MessageBoxService service);
 
-// Logs the message of `key`, shows it unless QuietMode() and sets the exit code to the
-// row's code. Returns the button code, or -1 when nothing was shown. `detail` is what is
-// known of the cause (see Failure); it is taken here so that every report carries it, and
-// is not yet shown.
+// A service that takes no detail is accepted too: its boxes show the text alone.
+template <class Service>
+requires std::is_invocable_r_v<int, Service&, const char*, const char*, std::int32_t>
+    MessageBoxService SetMessageBoxService(Service service) {
+    return SetMessageBoxService(
+        MessageBoxService([service = std::move(service)](
+                              const char* text, const char* caption, std::int32_t flags,
+                              std::string_view) mutable { return service(text, caption, flags); }));
+}
+
+// Logs the message of `key` with its detail, and sets the exit code to the row's code.
+// Shows it in a box unless QuietMode() or no service is installed; when no box is shown,
+// writes one line to standard error instead: "tarnel: TEXT: DETAIL" ("tarnel: TEXT"
+// without a detail). Returns the button code, or -1 when nothing was shown. `detail` is
+// what is known of the cause (see Failure).
 int ReportError(MessageKey key, std::string_view detail = {});
 int ReportError(const Failure& failure);
+
+// A note that is not a failure (the window shows it in its status bar): written to
+// standard error as "tarnel: TEXT" when no box would be shown, so that a run without
+// boxes still learns it; otherwise nothing. The exit code is left alone.
+void ReportNote(std::string_view text);
 
 // The same by the key's name: an unknown name (or null) shows nothing, leaves the exit
 // code alone and returns -1.

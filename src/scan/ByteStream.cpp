@@ -90,7 +90,9 @@ bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t buff
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int reason = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = reason;  // the caller may tell why
         return false;
     }
     if (bufferSize == 0) {

@@ -32,7 +32,8 @@ public:
     ByteStream(const ByteStream&) = delete;
     ByteStream& operator=(const ByteStream&) = delete;
 
-    // Opens a file for reading; false when it cannot be opened (or names a directory).
+    // Opens a file for reading; false when it cannot be opened (or names a directory),
+    // with errno telling why.
     // bufferSize (at least 1) exists so that tests can force refills at every byte.
     bool Open(const std::string& path, StreamMode mode,
               std::size_t bufferSize = kDefaultBufferSize);

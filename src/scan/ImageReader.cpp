@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "scan/CharSets.h"
 
@@ -83,9 +84,10 @@ std::optional<Record> ReadRecordBody(ByteStream& stream) {
     return Record{high * 256 + low, value};
 }
 
-}  // namespace
-
-int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity) {
+// The record loop of the readers; `beyond` is called with each address at or above
+// capacity that a complete record names.
+template <class Beyond>
+int ReadRecords(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity, Beyond beyond) {
     if (image == nullptr) {
         capacity = 0;
     }
@@ -96,8 +98,11 @@ int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capaci
         if (c == '@') {
             stream.Get();
             if (const auto record = ReadRecordBody(stream)) {
-                if (static_cast<std::uint32_t>(record->address) < capacity) {
-                    image[record->address] = static_cast<std::uint16_t>(record->value);
+                const auto address = static_cast<std::uint32_t>(record->address);
+                if (address < capacity) {
+                    image[address] = static_cast<std::uint16_t>(record->value);
+                } else {
+                    beyond(address);
                 }
                 highest = std::max(highest, record->address);
             }
@@ -108,6 +113,33 @@ int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capaci
         stream.Get();
     }
     return highest;
+}
+
+// Addresses have 24 bits.
+constexpr std::uint32_t kAddressSpace = 1u << 24;
+
+}  // namespace
+
+int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity) {
+    return ReadRecords(stream, image, capacity, [](std::uint32_t) {});
+}
+
+ImageReadResult ReadWordImageCounted(ByteStream& stream, std::uint16_t* image,
+                                     std::uint32_t capacity) {
+    ImageReadResult result;
+    // One bit per address above the capacity (at most 2 MB), made only when one is met.
+    std::vector<bool> seen;
+    const std::uint32_t first = image == nullptr ? 0 : std::min(capacity, kAddressSpace);
+    result.highest = ReadRecords(stream, image, capacity, [&](std::uint32_t address) {
+        if (seen.empty()) {
+            seen.resize(kAddressSpace - first);
+        }
+        if (!seen[address - first]) {
+            seen[address - first] = true;
+            ++result.wordsBeyond;
+        }
+    });
+    return result;
 }
 
 int ReadWordImage(const std::string& path, std::uint16_t* image, std::uint32_t capacity) {

@@ -21,6 +21,16 @@ int ReadWordImage(const std::string& path, std::uint16_t* image, std::uint32_t c
 // The same over a stream that is already open (read to its end, not closed).
 int ReadWordImage(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity);
 
+struct ImageReadResult {
+    int highest = -1;               // as ReadWordImage returns it
+    std::uint32_t wordsBeyond = 0;  // distinct addresses at or above capacity, not stored
+};
+
+// ReadWordImage over an open stream that also counts the words it could not store: every
+// address at or above `capacity` that a complete record names, each counted once.
+ImageReadResult ReadWordImageCounted(ByteStream& stream, std::uint16_t* image,
+                                     std::uint32_t capacity);
+
 // Reads and drops white space (space, tab, line feed, vertical tab, form feed, carriage
 // return) and returns the next character, pushed back so that the next read gets it again;
 // -1 at the end of the input.

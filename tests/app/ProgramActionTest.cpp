@@ -340,6 +340,42 @@ TEST_F(ProgramAction, ProgramAtStartWaitsUntilTheWindowIsOnScreenAndPainted) {
     EXPECT_TRUE(window->isVisible());
 }
 
+// Swallows every expose event, as a window shown on a hidden workspace gets none.
+class NoExposeEvents : public QObject {
+public:
+    int swallowed = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Expose) {
+            ++swallowed;
+            return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ProgramAction, ProgramAtStartRunsOnAWindowThatIsNeverExposed) {
+    Start("", {"-p"});
+    // Two words lie beyond the flash: programmed without them, and the Done text says so.
+    UseImage({{0x0100, 0x2222}, {0x8000, 0x0001}, {0xFFFFFF, 0x0002}});
+    NoExposeEvents noExpose;
+    QCoreApplication::instance()->installEventFilter(&noExpose);
+    window->show();
+    const bool done = QTest::qWaitFor(
+        [this] { return window->statusText().startsWith(QStringLiteral("Done")); }, 10000);
+    QCoreApplication::instance()->removeEventFilter(&noExpose);
+    ASSERT_TRUE(done) << window->statusText().toStdString();
+    EXPECT_GT(noExpose.swallowed, 0);
+    EXPECT_TRUE(reports.empty());
+    ExpectFlashHoldsTheImage();
+    EXPECT_TRUE(QRegularExpression(R"(^Done in \d+\.\d\d seconds\. 2 words beyond the flash )"
+                                   R"(were not programmed\.$)")
+                    .match(window->statusText())
+                    .hasMatch())
+        << window->statusText().toStdString();
+}
+
 TEST_F(ProgramAction, CloseAfterProgramEndsTheRunWithoutDetachingTheUsersAttachment) {
     Start("", {"-c"});
     UseImage({{0, 0x0001}});

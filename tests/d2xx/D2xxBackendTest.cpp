@@ -69,7 +69,8 @@ TEST_F(D2xxBackendTest, TheStandInLibraryProgramsTheDemoImageExactly) {
 
     ProgramObserverStub observer;
     const ProgramOutcome outcome = RunProgramRequest(
-        {.bootloaderPath = TARNEL_SIM_BOOTLOADER_IMAGE, .imagePath = TARNEL_DEMO_IMAGE}, observer);
+        {.bootloaderPlaces = {TARNEL_SIM_BOOTLOADER_IMAGE}, .imagePath = TARNEL_DEMO_IMAGE},
+        observer);
     EXPECT_TRUE(outcome.succeeded);
     EXPECT_EQ(ExitCode(), 0);
     InstallDriverBackend(nullptr);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/MessageKeys.h"
@@ -14,15 +15,17 @@ struct ShownBox {
     std::string text;
     std::string caption;
     std::int32_t flags;
+    std::string detail;
 };
 
 class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = SetMessageBoxService([this](const char* text, const char* caption, int flags) {
-            shown_.push_back({text, caption, flags});
-            return kButtonOk;
-        });
+        previous_ = SetMessageBoxService(
+            [this](const char* text, const char* caption, int flags, std::string_view detail) {
+                shown_.push_back({text, caption, flags, std::string(detail)});
+                return kButtonOk;
+            });
     }
     void TearDown() override { SetMessageBoxService(std::move(previous_)); }
 
@@ -61,6 +64,7 @@ TEST_F(ReportTest, EveryKeyShowsItsTextCaptionAndStopIconAndSetsItsCode) {
             EXPECT_EQ(shown_[0].text, row.text);
             EXPECT_EQ(shown_[0].caption, row.caption);
             EXPECT_EQ(shown_[0].flags, 0x10);
+            EXPECT_EQ(shown_[0].detail, byName ? "" : "detail");
             EXPECT_EQ(ExitCode(), row.code);
         }
     }
@@ -88,11 +92,39 @@ TEST_F(ReportTest, LastReportDecidesTheExitCode) {
     EXPECT_EQ(ExitCode(), 2);
 }
 
-TEST_F(ReportTest, QuietModeShowsNothingButSetsTheCode) {
-    SetQuietMode(true);
-    EXPECT_EQ(ReportError(msg::ErrMassErase), -1);
-    EXPECT_TRUE(shown_.empty());
-    EXPECT_EQ(ExitCode(), 1);
+TEST_F(ReportTest, WithoutABoxEachReportIsOneLineOnStandardError) {
+    const struct {
+        const char* name;
+        bool quiet;
+        bool service;
+        const char* detail;
+        const char* line;
+    } cases[] = {
+        {"quiet", true, true, "page 7", "tarnel: Mass erase error: page 7\n"},
+        {"no service", false, false, "a\nb.rom: gone", "tarnel: Mass erase error: a?b.rom: gone\n"},
+        {"no detail", true, true, "", "tarnel: Mass erase error\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetQuietMode(c.quiet);
+        MessageBoxService installed = c.service ? nullptr : SetMessageBoxService(nullptr);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ReportError(msg::ErrMassErase, c.detail), -1);
+        ReportNote("a note");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  std::string(c.line) + "tarnel: a note\n");
+        if (!c.service) {
+            SetMessageBoxService(std::move(installed));
+        }
+        EXPECT_TRUE(shown_.empty());
+        EXPECT_EQ(ExitCode(), 1);
+    }
+    // With a box, neither the report nor the note goes to standard error.
+    SetQuietMode(false);
+    ::testing::internal::CaptureStderr();
+    ReportError(msg::ErrDravin, "x");
+    ReportNote("a note");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(ReportTest, KeysNotInTheTableChangeNothing) {

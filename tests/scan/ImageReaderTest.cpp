@@ -121,6 +121,7 @@ struct ImageCase {
     int result;
     std::map<std::uint32_t, std::uint16_t> words;  // every word that differs from the fill
     std::uint32_t capacity = kFlashWords;
+    std::uint32_t beyond = 0;  // distinct addresses at or above the capacity
 };
 
 class ReadWordImageTest : public ::testing::Test {
@@ -130,9 +131,17 @@ protected:
     void Check(const ImageCase& tc, std::uint16_t fill = 0xFFFF) {
         SCOPED_TRACE(tc.name);
         std::vector<std::uint16_t> image(tc.capacity + 2, fill);
-        const int result =
-            ReadWordImage(dir_.Write("image.rom", tc.text), image.data() + 1, tc.capacity);
+        const std::string path = dir_.Write("image.rom", tc.text);
+        const int result = ReadWordImage(path, image.data() + 1, tc.capacity);
         EXPECT_EQ(result, tc.result);
+        {
+            std::vector<std::uint16_t> again(tc.capacity + 1, fill);
+            ByteStream stream;
+            ASSERT_TRUE(stream.Open(path, StreamMode::Text));
+            const ImageReadResult counted = ReadWordImageCounted(stream, again.data(), tc.capacity);
+            EXPECT_EQ(counted.highest, tc.result);
+            EXPECT_EQ(counted.wordsBeyond, tc.beyond);
+        }
         EXPECT_EQ(image.front(), fill) << "word before the image";
         EXPECT_EQ(image.back(), fill) << "word behind the capacity";
         std::map<std::uint32_t, std::uint16_t> changed;
@@ -206,12 +215,23 @@ TEST_F(ReadWordImageTest, RecordsAndTheLinesAroundThem) {
 TEST_F(ReadWordImageTest, AddressesAtAndAboveTheCapacityCountButAreNotStored) {
     const ImageCase cases[] = {
         {"last word", "@007FFF 1234\n", 0x7FFF, {{0x7FFF, 0x1234}}},
-        {"first word beyond", "@008000 1234\n", 0x8000, {}},
-        {"beyond, and a lower one stored", "@008000 1234\n@000001 0001\n", 0x8000, {{1, 0x0001}}},
-        {"highest 24-bit address", "@FFFFFF 1234\n", 0xFFFFFF, {}},
-        {"high 16 bits matter", "@010000 1234\n", 0x10000, {}},
-        {"small capacity", "@000001 1111\n@000002 2222\n", 2, {{1, 0x1111}}, 2},
-        {"capacity 0 stores nothing", "@000000 1111\n", 0, {}, 0},
+        {"first word beyond", "@008000 1234\n", 0x8000, {}, kFlashWords, 1},
+        {"beyond, and a lower one stored",
+         "@008000 1234\n@000001 0001\n",
+         0x8000,
+         {{1, 0x0001}},
+         kFlashWords,
+         1},
+        {"highest 24-bit address", "@FFFFFF 1234\n", 0xFFFFFF, {}, kFlashWords, 1},
+        {"high 16 bits matter", "@010000 1234\n", 0x10000, {}, kFlashWords, 1},
+        {"a word beyond named twice counts once",
+         "@008001 1111\n@008001 2222\n@008000 3333\n",
+         0x8001,
+         {},
+         kFlashWords,
+         2},
+        {"small capacity", "@000001 1111\n@000002 2222\n", 2, {{1, 0x1111}}, 2, 1},
+        {"capacity 0 stores nothing", "@000000 1111\n", 0, {}, 0, 1},
     };
     for (const auto& tc : cases) {
         Check(tc);

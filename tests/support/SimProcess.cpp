@@ -91,15 +91,25 @@ std::vector<std::string> Environment(const std::filesystem::path& dir,
 #else
     char** entries = environ;
 #endif
+    const auto replaced = [&request](const std::string& text) {
+        for (const std::string& entry : request.environment) {
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            if (text.rfind(name, 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (char** entry = entries; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const bool display =
             text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0;
         if (text.rfind("TARNEL_SIM_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0 &&
-            !(request.headless && display)) {
+            !(request.headless && display) && !replaced(text)) {
             env.push_back(text);
         }
     }
+    env.insert(env.end(), request.environment.begin(), request.environment.end());
     if (!request.headless) {
         env.push_back("QT_QPA_PLATFORM=offscreen");
     }

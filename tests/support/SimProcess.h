@@ -26,6 +26,9 @@ struct SimRunRequest {
     // Send SIGTERM (a polite close) once the program has run this long; the time-out
     // still applies after it.
     std::optional<std::chrono::milliseconds> terminateAfter;
+    // NAME=VALUE entries for the program's environment, in place of the caller's values
+    // of those names (DISPLAY with headless, for a display of the test's own).
+    std::vector<std::string> environment;
 };
 
 struct SimRunResult {
