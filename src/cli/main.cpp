@@ -87,7 +87,7 @@ int Run(const std::vector<std::string>& arguments) {
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     progress.EndLine();
     SetMessageBoxService(previous);
-    // Closing the backend also releases the adapter.
+    // The request has detached; this unloads the driver library.
     InstallDriverBackend(nullptr);
     const int status = ExitCode();
     return !outcome.succeeded && status == 0 ? kFailureStatus : status;
