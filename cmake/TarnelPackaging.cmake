@@ -127,6 +127,7 @@ target and run, stop or reset it, from its window or from a script.")
 # The window tool takes the adapter listing and the udev rule from tarnel-cli, of the same
 # version.
 set(CPACK_COMPONENT_TARNEL_DEPENDS cli)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME tarnel-cli)
 set(CPACK_DEBIAN_CLI_DESCRIPTION
     "command-line flash programmer for 16-bit microcontrollers\n\
