@@ -61,8 +61,8 @@ void TerminalProgress::Programmed(double seconds) {
     }
     char text[64];
     std::snprintf(text, sizeof text, "Done in %.2f seconds.", seconds);
-    // Padded so that it covers the whole stage line it replaces.
-    std::fprintf(out_, "\r%-32s\n", text);
+    // The stage line is blanked first, so that nothing of it stands after the text.
+    std::fprintf(out_, "\r%-32s\r%s\n", "", text);
     std::fflush(out_);
     lineOpen_ = false;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,28 @@ TEST_F(CliD2xx, ProgramsTheDemoImageExactly) {
     // Not a terminal: no progress line, and nothing else to say on success.
     EXPECT_EQ(run.output, "");
 }
+
+#ifndef _WIN32
+TEST_F(CliD2xx, OnATerminalTheProgressLineEndsWithTheTime) {
+    // script(1) gives the tool a terminal and copies what it shows.
+    SimRunRequest request;
+    request.executable = "/usr/bin/script";
+    request.arguments = {"-qec", tool.string() + " " + TARNEL_DEMO_IMAGE, "/dev/null"};
+    const SimRunResult run = RunTarnelSim(request);
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    // The last stage reaches 100% and is replaced by the time.
+    const std::size_t flashing = run.output.rfind("\rFlashing...");
+    ASSERT_NE(flashing, std::string::npos) << run.output;
+    const std::size_t full = run.output.find("100%", flashing);
+    ASSERT_NE(full, std::string::npos) << run.output;
+    const std::size_t done = run.output.find("\rDone in ", full);
+    ASSERT_NE(done, std::string::npos) << run.output;
+    EXPECT_TRUE(
+        std::regex_match(run.output.substr(done + 9), std::regex("\\d+\\.\\d\\d seconds\\.\r\n")))
+        << run.output;
+}
+#endif
 
 TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     struct Case {
