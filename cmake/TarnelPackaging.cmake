@@ -1,12 +1,16 @@
 # Installation and the Debian packages that cpack builds from it:
-#   tarnel      the tool for real adapters, tarnel-adapters, the desktop entry, metainfo,
-#               icon, manual pages, udev rule, the user's guide, the adapter
-#               troubleshooting and program-all.sh;
+#   tarnel-cli  what a host without a desktop needs (a production jig, no Qt): tarnel-cli,
+#               tarnel-adapters, the udev rule, their manual pages and the adapter
+#               troubleshooting;
+#   tarnel      the window tool for real adapters, the desktop entry, metainfo, icon,
+#               manual page, the user's guide and program-all.sh; it depends on
+#               tarnel-cli for the adapter listing and the udev rule;
 #   tarnel-sim  the simulated tool with its stand-in bootloader and an image to program.
-# Each executable lives in a private directory of its own, because it looks for flash.ram
-# in the directory it runs from first (then in the user's and the system's configuration
-# folders, which no package owns); a link on the path points at it. The two packages never
-# share that directory, so the stand-in bootloader can never be uploaded by the real tool.
+# Executables that look for flash.ram in the directory they run from first (then in the
+# user's and the system's configuration folders, which no package owns) live in a private
+# directory, with a link on the path: tarnel and tarnel-cli share /usr/lib/tarnel/, and so
+# one bootloader file; tarnel-sim never shares it, so the stand-in bootloader can never be
+# uploaded by the real tools.
 
 set(TARNEL_PKG_DIR ${CMAKE_BINARY_DIR}/package-files)
 file(MAKE_DIRECTORY ${TARNEL_PKG_DIR})
@@ -17,6 +21,7 @@ function(tarnel_path_link name target)
 endfunction()
 tarnel_path_link(tarnel ../lib/tarnel/tarnel)
 tarnel_path_link(tarnel-sim ../lib/tarnel-sim/tarnel-sim)
+tarnel_path_link(tarnel-cli ../lib/tarnel/tarnel-cli)
 
 # The manual pages, the changelog entry and the metainfo carry the project's version and
 # release date; the manual pages and the changelog are compressed as Debian keeps them.
@@ -29,7 +34,7 @@ configure_file(packaging/${TARNEL_APP_ID}.metainfo.xml.in
 
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
 set(TARNEL_COMPRESSED)
-foreach(name tarnel.1 tarnel-adapters.1 tarnel-sim.1 changelog)
+foreach(name tarnel.1 tarnel-adapters.1 tarnel-cli.1 tarnel-sim.1 changelog)
     set(plain ${TARNEL_PKG_DIR}/${name})
     configure_file(packaging/${name}.in ${plain} @ONLY)
     set(output ${plain}.gz)
@@ -61,10 +66,20 @@ function(tarnel_install_program target destination component)
         COMMAND_ERROR_IS_FATAL ANY)" COMPONENT ${component})
 endfunction()
 
+tarnel_install_program(tarnel-cli lib/tarnel cli)
+install(FILES ${TARNEL_PKG_DIR}/tarnel-cli DESTINATION bin COMPONENT cli)
+tarnel_install_program(tarnel-adapters bin cli)
+install(FILES packaging/70-tarnel.rules DESTINATION lib/udev/rules.d COMPONENT cli)
+install(FILES ${TARNEL_PKG_DIR}/tarnel-cli.1.gz ${TARNEL_PKG_DIR}/tarnel-adapters.1.gz
+        DESTINATION share/man/man1 COMPONENT cli)
+install(FILES packaging/copyright DESTINATION share/doc/tarnel-cli COMPONENT cli)
+install(FILES packaging/README.md DESTINATION share/doc/tarnel-cli RENAME adapter-access.md
+        COMPONENT cli)
+install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel-cli
+        RENAME changelog.gz COMPONENT cli)
+
 tarnel_install_program(tarnel lib/tarnel tarnel)
 install(FILES ${TARNEL_PKG_DIR}/tarnel DESTINATION bin COMPONENT tarnel)
-tarnel_install_program(tarnel-adapters bin tarnel)
-install(FILES packaging/70-tarnel.rules DESTINATION lib/udev/rules.d COMPONENT tarnel)
 install(FILES packaging/${TARNEL_APP_ID}.desktop DESTINATION share/applications
         COMPONENT tarnel)
 install(FILES ${TARNEL_PKG_DIR}/${TARNEL_APP_ID}.metainfo.xml DESTINATION share/metainfo
@@ -73,11 +88,8 @@ foreach(size ${TARNEL_ICON_SIZES})
     install(FILES ${TARNEL_PKG_DIR}/icons/${size}/tarnel.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps COMPONENT tarnel)
 endforeach()
-install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz ${TARNEL_PKG_DIR}/tarnel-adapters.1.gz
-        DESTINATION share/man/man1 COMPONENT tarnel)
+install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz DESTINATION share/man/man1 COMPONENT tarnel)
 install(FILES packaging/copyright ${TARNEL_GUIDE} DESTINATION share/doc/tarnel COMPONENT tarnel)
-install(FILES packaging/README.md DESTINATION share/doc/tarnel RENAME adapter-access.md
-        COMPONENT tarnel)
 install(PROGRAMS examples/program-all.sh DESTINATION share/doc/tarnel/examples COMPONENT tarnel)
 install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel
         RENAME changelog.gz COMPONENT tarnel)
@@ -100,7 +112,7 @@ set(CPACK_PACKAGE_VENDOR "The Tarnel developers")
 set(CPACK_PACKAGE_CONTACT "The Tarnel developers <developers@tarnel.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL tarnel sim)
+set(CPACK_COMPONENTS_ALL tarnel cli sim)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -113,6 +125,18 @@ set(CPACK_DEBIAN_TARNEL_DESCRIPTION
 Tarnel writes a program image into the flash of a 16-bit microcontroller\n\
 through the Dravin USB programming adapter, and lets you attach to the\n\
 target and run, stop or reset it, from its window or from a script.")
+# The window tool takes the adapter listing and the udev rule from tarnel-cli, of the same
+# version.
+set(CPACK_COMPONENT_TARNEL_DEPENDS cli)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME tarnel-cli)
+set(CPACK_DEBIAN_CLI_DESCRIPTION
+    "command-line flash programmer for 16-bit microcontrollers\n\
+tarnel-cli programs an image into the flash of a 16-bit microcontroller\n\
+through the Dravin USB programming adapter, as the Tarnel window tool does\n\
+unattended, without a window or Qt: for production jigs and scripts. The\n\
+package also holds tarnel-adapters, which lists the connected adapters, and\n\
+the udev rule that gives users access to them.")
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME tarnel-sim)
 set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_SIM_DESCRIPTION

@@ -24,7 +24,7 @@ function level(line) {
 skipping { next }
 
 {
-    gsub(/\(packaging\/README\.md\)/, "(adapter-access.md)")
+    gsub(/\(packaging\/README\.md\)/, "(../tarnel-cli/adapter-access.md)")
     gsub(/\[packaging\/README\.md\]/, "[adapter-access.md]")
     gsub(/\[LICENSE\]\(LICENSE\)/, "[copyright](copyright)")
     gsub(/examples\/program-all\.sh/, "/usr/share/doc/tarnel/examples/program-all.sh")

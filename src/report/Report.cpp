@@ -12,6 +12,7 @@ namespace {
 struct ReportState {
     int exitCode = 0;
     bool quiet = false;
+    std::string programName = "tarnel";
     MessageBoxService service;
 };
 
@@ -27,7 +28,7 @@ bool BoxesShown() {
 // One line on standard error, "tarnel: TEXT: DETAIL", written at once; control characters
 // in either part (a line feed in a file name) become "?" so the line stays one line.
 void WriteErrorLine(std::string_view text, std::string_view detail) {
-    std::string line = "tarnel: ";
+    std::string line = State().programName + ": ";
     const auto append = [&line](std::string_view part) {
         for (const char c : part) {
             const auto byte = static_cast<unsigned char>(c);
@@ -51,6 +52,10 @@ int ExitCode() {
 
 bool QuietMode() {
     return State().quiet;
+}
+
+void SetReportProgramName(std::string_view name) {
+    State().programName = name;
 }
 
 void SetQuietMode(bool quiet) {

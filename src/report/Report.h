@@ -19,6 +19,9 @@ bool QuietMode();
 void SetQuietMode(bool quiet);
 // Puts the exit code and the quiet flag back as a process starts.
 void ResetReportState();
+// The name that starts each line on standard error ("tarnel" unless a front end of its
+// own, such as tarnel-cli, names itself).
+void SetReportProgramName(std::string_view name);
 
 // Shows one message box (text, caption, style flags, and the detail of the cause as its
 // informative text when there is one) and returns the code of the button that closed it.
@@ -43,8 +46,8 @@ requires std::is_invocable_r_v<int, Service&, const char*, const char*, std::int
 // Logs the message of `key` with its detail, and sets the exit code to the row's code.
 // Shows it in a box unless QuietMode() or no service is installed; when no box is shown,
 // writes one line to standard error instead: "tarnel: TEXT: DETAIL" ("tarnel: TEXT"
-// without a detail). Returns the button code, or -1 when nothing was shown. `detail` is
-// what is known of the cause (see Failure).
+// without a detail; see SetReportProgramName). Returns the button code, or -1 when nothing was
+// shown. `detail` is what is known of the cause (see Failure).
 int ReportError(MessageKey key, std::string_view detail = {});
 int ReportError(const Failure& failure);
 

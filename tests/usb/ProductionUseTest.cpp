@@ -110,6 +110,16 @@ TEST_F(ProductionUse, TarnelAdapterChoosesOneAdapterBySerialOrPort) {
     }
 }
 
+TEST_F(ProductionUse, TarnelCliProgramsTheAdapterItIsGiven) {
+    const fs::path cli = dir_ / "tarnel-cli";
+    fs::copy_file(TARNEL_CLI_TOOL, cli);
+    const SimRunResult run = Emulate({"--adapters=2"}, {cli.string(), "--adapter", "1-2", image_});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(Lines(run.output), std::vector<std::string>{});
+    EXPECT_TRUE(Programmed("EMU00002"));
+    EXPECT_FALSE(Programmed("EMU00001"));
+}
+
 TEST_F(ProductionUse, ProgramAllProgramsEveryBoardAndNamesTheOneThatFailed) {
     const std::vector<std::string> programAll = {"env", "TARNEL=" + (dir_ / "tarnel").string(),
                                                  "TARNEL_ADAPTERS=" TARNEL_ADAPTERS_TOOL,
