@@ -96,7 +96,7 @@ TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     const Case cases[] = {
         {"no-adapter", {}, 2, "tarnel-cli: Dravin not found!: "},
         {"write-error=20", {}, 1, "tarnel-cli: Error uploading bootloader: word "},
-        {"erase-error", {}, 1, "tarnel-cli: Mass erase error\n"},
+        {"erase-error", {}, 1, "tarnel-cli: Mass erase error: answer 2\n"},
         {"page-error=0", {}, 1, "tarnel-cli: Page programming error: page 0\n"},
         {"silent-probe=1", {}, 0, ""},
         {"foreign-first", {"--adapter", "SIM00001"}, 0, ""},
