@@ -1,8 +1,10 @@
 #include "app/Application.h"
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -16,8 +18,13 @@
 
 #include "app/About.h"
 #include "app/CommandLine.h"
+#ifdef _WIN32
+#include "app/ConsoleControl.h"
+#endif
 #include "app/Mainform.h"
 #include "app/MessageBoxes.h"
+#include "app/NativePath.h"
+#include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
 #include "report/Report.h"
 
@@ -47,6 +54,7 @@ public:
     }
 };
 
+#ifndef _WIN32
 // SIGTERM and SIGINT close the main window as its close box does, so a script that stops
 // the tool still gets the detach and the exit code of the run. The handler only writes to
 // a pipe; the event loop does the rest.
@@ -73,11 +81,6 @@ void CloseOnSignals(QWidget* mainWindow) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
-}
-
-bool EnvSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
 }
 
 // True when an X server answers on the local socket of `display` (":N" or ":N.S").
@@ -111,6 +114,12 @@ bool DisplayReachable() {
     const char* display = std::getenv("DISPLAY");
     return display != nullptr && XDisplayReachable(display);
 }
+#endif
+
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
 
 // While the application object starts, Qt ends the process with a fatal message when no
 // platform can be opened (no display). Until it has started, Qt's messages are held back:
@@ -141,7 +150,11 @@ class StartGuard {
 public:
     explicit StartGuard(const char* argv0) {
         if (argv0 != nullptr && *argv0 != '\0') {
+#ifdef _WIN32
+            const char* slash = std::strrchr(argv0, '\\');
+#else
             const char* slash = std::strrchr(argv0, '/');
+#endif
             programName = slash ? slash + 1 : argv0;
         }
         heldMessages = &held_;
@@ -198,19 +211,19 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
     if (EnvSet("QT_QPA_PLATFORM")) {
         return false;  // the caller chose the platform
     }
+#ifdef _WIN32
+    return false;  // a Windows session always has a display
+#else
     return !DisplayReachable();
+#endif
 }
 
 int TarnelMain(int argc, char** argv) {
     // The tool's arguments: everything after the program name.
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-    const CommandLineOptions options = ParseCommandLine(arguments);
+    const CommandLineOptions options = ParseCommandLine(ProgramArguments(argc, argv));
     SetQuietMode(options.quiet);
     if (ShouldChooseOffscreen(options)) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         choseOffscreen = true;
     }
 
@@ -228,10 +241,14 @@ int TarnelMain(int argc, char** argv) {
     const auto previousService = SetMessageBoxService(&ShowMessageBox);
     try {
         auto mainform = std::make_unique<TFmainform>(nullptr, options);
-        auto about = std::make_unique<TFabout>(mainform.get(),
-                                               QString::fromLocal8Bit(ExecutablePath().c_str()));
+        auto about = std::make_unique<TFabout>(mainform.get(), PathToQString(ExecutablePath()));
         mainform->setAboutWindow(about.get());
+#ifdef _WIN32
+        ReleaseOwnConsole();
+        const ConsoleCloseHandler closeOnConsoleEvents(mainform.get());
+#else
         CloseOnSignals(mainform.get());
+#endif
         mainform->show();
         if (!TerminateRequested()) {
             QApplication::exec();

@@ -9,6 +9,8 @@
 #include "app/Action.h"
 #include "app/Application.h"
 #include "app/Mainform.h"
+#include "app/NativePath.h"
+#include "platform/BootloaderPlaces.h"
 #include "platform/ExecutablePath.h"
 #include "program/ProgramRequest.h"
 
@@ -79,8 +81,13 @@ void TFmainform::ACprogramExecute(QObject*) {
     Progress->setValue(0);
     WindowProgress progress(*this, Progress);
     ProgramRequest request;
+#ifdef _WIN32
+    request.bootloaderPath =
+        ChooseBootloader(WindowsBootloaderCandidates(WindowsBootloaderEnvironmentOfProcess()));
+#else
     request.bootloaderPath = DirectoryOf(ExecutablePath()) + "flash.ram";
-    request.imagePath = Efilename->text().toLocal8Bit().toStdString();
+#endif
+    request.imagePath = PathFromQString(Efilename->text());
     request.attachedByUser = ACattach->isChecked();
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     programBusy_ = false;

@@ -1,0 +1,25 @@
+#pragma once
+// Windows: Ctrl+C, Ctrl+Break and the closing of the console end the tool as SIGINT and
+// SIGTERM do on Linux, by closing the main window (its close handler detaches, and the exit
+// code of the run stays).
+
+class QWidget;
+
+namespace tarnel {
+
+// While an object lives, the console's control events close `mainWindow` from its own
+// thread. The window must outlive the object.
+class ConsoleCloseHandler {
+public:
+    explicit ConsoleCloseHandler(QWidget* mainWindow);
+    ~ConsoleCloseHandler();
+    ConsoleCloseHandler(const ConsoleCloseHandler&) = delete;
+    ConsoleCloseHandler& operator=(const ConsoleCloseHandler&) = delete;
+};
+
+// Lets go of a console window that the system opened only for this process (a start from
+// Explorer), so that a person sees the window alone; a console shared with a command
+// prompt or a script stays, with its output and control events.
+void ReleaseOwnConsole();
+
+}  // namespace tarnel
