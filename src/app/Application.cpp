@@ -54,6 +54,11 @@ public:
     }
 };
 
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
 #ifndef _WIN32
 // SIGTERM and SIGINT close the main window as its close box does, so a script that stops
 // the tool still gets the detach and the exit code of the run. The handler only writes to
@@ -115,11 +120,6 @@ bool DisplayReachable() {
     return display != nullptr && XDisplayReachable(display);
 }
 #endif
-
-bool EnvSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
 
 // While the application object starts, Qt ends the process with a fatal message when no
 // platform can be opened (no display). Until it has started, Qt's messages are held back:
