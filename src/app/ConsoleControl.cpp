@@ -19,8 +19,14 @@ HANDLE loopEnded = nullptr;
 // under that.
 constexpr DWORD kCloseWaitMs = 4500;
 
-// Runs on a thread of the system's: only posts the close to the window's own thread.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
+    return CloseOnConsoleEvent(event) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+// Runs on a thread of the system's: only posts the close to the window's own thread.
+bool CloseOnConsoleEvent(unsigned long event) {
     switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
@@ -29,12 +35,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         case CTRL_SHUTDOWN_EVENT:
             break;
         default:
-            return FALSE;
+            return false;
     }
     {
         const std::lock_guard lock(windowLock);
         if (closeTarget == nullptr || closeTarget->isNull()) {
-            return TRUE;  // the tool is already ending
+            return true;  // the tool is already ending
         }
         QWidget* window = closeTarget->data();
         QMetaObject::invokeMethod(
@@ -45,10 +51,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && loopEnded != nullptr) {
         WaitForSingleObject(loopEnded, kCloseWaitMs);
     }
-    return TRUE;
+    return true;
 }
-
-}  // namespace
 
 ConsoleCloseHandler::ConsoleCloseHandler(QWidget* mainWindow) {
     {

@@ -17,6 +17,10 @@ public:
     ConsoleCloseHandler& operator=(const ConsoleCloseHandler&) = delete;
 };
 
+// What the installed handler does with one console event (CTRL_C_EVENT and so on), on the
+// calling thread, which is one of the system's: true when the event closes the window.
+bool CloseOnConsoleEvent(unsigned long event);
+
 // Lets go of a console window that the system opened only for this process (a start from
 // Explorer), so that a person sees the window alone; a console shared with a command
 // prompt or a script stays, with its output and control events.
