@@ -15,7 +15,7 @@ function level(line) {
     if (skipping && level($0) <= skip_level) {
         skipping = 0
     }
-    if (!skipping && $0 ~ /^#+ (The two commands|Executables|Testing the real USB path|Development|Building)/) {
+    if (!skipping && $0 ~ /^#+ (The two commands|Executables|Testing the real USB path|Development|Building|Tarnel on Windows)/) {
         skipping = 1
         skip_level = level($0)
     }

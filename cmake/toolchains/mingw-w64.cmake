@@ -1,5 +1,7 @@
 # Cross-building for 64-bit Windows with MinGW-w64 (Debian's g++-mingw-w64-x86-64-posix).
 # Executables are linked statically so that each runs alone; CTest runs them under Wine.
+# The window's build sets TARNEL_MINGW_STATIC=OFF: its executables share the C++ runtime
+# DLLs with the Qt DLLs, which were built against them.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -14,8 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+if(NOT DEFINED TARNEL_MINGW_STATIC OR TARNEL_MINGW_STATIC)
+    set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+    set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+endif()
 
 find_program(TARNEL_WINE wine)
 if(TARNEL_WINE)

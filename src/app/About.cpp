@@ -18,6 +18,7 @@
 
 #include "TarnelBuildStamp.h"
 #include "app/ImageList.h"
+#include "app/NativePath.h"
 #include "platform/VersionRecord.h"
 
 namespace tarnel {
@@ -221,7 +222,7 @@ TFabout::TFabout(QWidget* owner, const QString& executablePath)
 }
 
 void TFabout::FormCreate(QObject*) {
-    const auto version = ReadFileVersion(executablePath_.toStdString());
+    const auto version = ReadFileVersion(PathFromQString(executablePath_));
     if (!version) {
         Lversion->setText(Lversion->text() + QStringLiteral("unknown version"));
     } else {

@@ -1,8 +1,10 @@
 #include "app/Application.h"
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -18,8 +20,13 @@
 #include "app/About.h"
 #include "app/CommandLine.h"
 #include "app/HelpText.h"
+#ifdef _WIN32
+#include "app/ConsoleControl.h"
+#endif
 #include "app/Mainform.h"
 #include "app/MessageBoxes.h"
+#include "app/NativePath.h"
+#include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
 #include "report/Report.h"
 
@@ -108,6 +115,12 @@ void EndRunOnRequest(QWidget* mainWindow) {
     }
 }
 
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+#ifndef _WIN32
 // POSIX signals reach the loop through a pipe: the handler only writes one byte.
 int signalPipe[2] = {-1, -1};
 
@@ -132,11 +145,6 @@ void EndRunOnSignals(QWidget* mainWindow) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
-}
-
-bool EnvSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
 }
 
 // True when an X server answers on the local socket of `display` (":N" or ":N.S").
@@ -170,6 +178,7 @@ bool DisplayReachable() {
     const char* display = std::getenv("DISPLAY");
     return display != nullptr && XDisplayReachable(display);
 }
+#endif
 
 // While the application object starts, Qt ends the process with a fatal message when no
 // platform can be opened (no display). Until it has started, Qt's messages are held back:
@@ -200,7 +209,11 @@ class StartGuard {
 public:
     explicit StartGuard(const char* argv0) {
         if (argv0 != nullptr && *argv0 != '\0') {
+#ifdef _WIN32
+            const char* slash = std::strrchr(argv0, '\\');
+#else
             const char* slash = std::strrchr(argv0, '/');
+#endif
             programName = slash ? slash + 1 : argv0;
         }
         heldMessages = &held_;
@@ -257,7 +270,11 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
     if (EnvSet("QT_QPA_PLATFORM")) {
         return false;  // the caller chose the platform
     }
+#ifdef _WIN32
+    return false;  // a Windows session always has a display
+#else
     return !DisplayReachable();
+#endif
 }
 
 int TarnelMain(int argc, char** argv) {
@@ -265,14 +282,10 @@ int TarnelMain(int argc, char** argv) {
         return *status;
     }
     // The tool's arguments: everything after the program name.
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-    const CommandLineOptions options = ParseCommandLine(arguments);
+    const CommandLineOptions options = ParseCommandLine(ProgramArguments(argc, argv));
     SetQuietMode(options.quiet);
     if (ShouldChooseOffscreen(options)) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         choseOffscreen = true;
     }
 
@@ -292,10 +305,14 @@ int TarnelMain(int argc, char** argv) {
         SetMessageBoxService(BoxesCanBeSeen() ? MessageBoxService(&ShowMessageBox) : nullptr);
     try {
         auto mainform = std::make_unique<TFmainform>(nullptr, options);
-        auto about = std::make_unique<TFabout>(mainform.get(),
-                                               QString::fromLocal8Bit(ExecutablePath().c_str()));
+        auto about = std::make_unique<TFabout>(mainform.get(), PathToQString(ExecutablePath()));
         mainform->setAboutWindow(about.get());
+#ifdef _WIN32
+        ReleaseOwnConsole();
+        const ConsoleCloseHandler endOnConsoleEvents(mainform.get(), &EndRunOnRequest);
+#else
         EndRunOnSignals(mainform.get());
+#endif
         mainform->show();
         if (!TerminateRequested()) {
             QApplication::exec();

@@ -11,8 +11,9 @@ namespace tarnel {
 inline constexpr int kNoDisplayStatus = 3;
 
 // Runs the tool: reads the original arguments, creates both windows, runs the event loop
-// and returns the exit code. The command line is parsed here, once; -cc sets the quiet
-// flag here. The caller installs the driver backend first.
+// and returns the exit code. The command line is parsed here, once (on Windows from the
+// system's wide command line, so that any file name survives); -cc sets the quiet flag
+// here. The caller installs the driver backend first.
 int TarnelMain(int argc, char** argv);
 
 // Names the application as the desktop knows it: the desktop file name is that of the

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
 #include <QKeyEvent>
@@ -23,6 +24,7 @@
 #include "app/ImageFileDialog.h"
 #include "app/ImageList.h"
 #include "app/MainformWidgets.h"
+#include "app/NativePath.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -273,7 +275,7 @@ void TFmainform::ApplyCommandLine(const CommandLineOptions& options) {
         programAtStart_ = 1;
     }
     if (options.fileName) {
-        Efilename->setText(QString::fromLocal8Bit(options.fileName->c_str()));
+        Efilename->setText(PathToQString(*options.fileName));
     }
 }
 
@@ -335,7 +337,8 @@ void TFmainform::ACfileopenAccept(QObject* sender) {
     if (dialog == nullptr || dialog->selectedFiles().isEmpty()) {
         return;
     }
-    Efilename->setText(dialog->selectedFiles().first());
+    // The system's own separators: Qt hands back "/" on Windows too.
+    Efilename->setText(QDir::toNativeSeparators(dialog->selectedFiles().first()));
 }
 
 void TFmainform::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include "app/Action.h"
 #include "app/Application.h"
 #include "app/Mainform.h"
+#include "app/NativePath.h"
 #include "program/ProgramRequest.h"
 #include "report/Reportlst.h"
 
@@ -85,7 +86,7 @@ void TFmainform::ACprogramExecute(QObject*) {
     Progress->setValue(0);
     WindowProgress progress(*this, Progress);
     ProgramRequest request;  // the bootloader from the places every front end searches
-    request.imagePath = Efilename->text().toLocal8Bit().toStdString();
+    request.imagePath = PathFromQString(Efilename->text());
     request.attachedByUser = ACattach->isChecked();
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     if (outcome.succeeded && outcome.wordsBeyond > 0) {

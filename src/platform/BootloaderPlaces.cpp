@@ -1,6 +1,10 @@
 #include "platform/BootloaderPlaces.h"
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <deque>
+#include <filesystem>
+#endif
 
 #include "platform/ExecutablePath.h"
 
@@ -60,7 +64,21 @@ std::vector<std::string> BootloaderPlaces(const std::string& executablePath,
 }
 
 std::vector<std::string> BootloaderPlaces() {
+#ifdef _WIN32
+    // getenv gives the ANSI code page; the paths below are UTF-8, so read the variables wide.
+    std::deque<std::string> values;  // keeps each value alive while the list is built
+    return BootloaderPlaces(ExecutablePath(), [&values](const char* name) -> const char* {
+        const std::string narrow(name);
+        const wchar_t* value = ::_wgetenv(std::wstring(narrow.begin(), narrow.end()).c_str());
+        if (value == nullptr) {
+            return nullptr;
+        }
+        const std::u8string utf8 = std::filesystem::path(value).u8string();
+        return values.emplace_back(utf8.begin(), utf8.end()).c_str();
+    });
+#else
     return BootloaderPlaces(ExecutablePath(), [](const char* name) { return std::getenv(name); });
+#endif
 }
 
 std::vector<std::string> BootloaderPlaceNames() {

@@ -1,6 +1,6 @@
 #pragma once
-// The executable's version record: a fixed-layout block in an ELF section of its own,
-// read back from the executable file.
+// The executable's version record, read back from the executable file: on Linux a
+// fixed-layout block in an ELF section of its own, on Windows the VERSIONINFO resource.
 
 #include <cstdint>
 #include <optional>
@@ -34,8 +34,9 @@ struct FileVersion {
     unsigned build;
 };
 
-// The fixed file version of the version record in the ELF file at `path`, or nothing when
-// the file cannot be read, is not a 64-bit little-endian ELF file, or has no valid record.
+// The fixed file version of the version record in the executable at `path` (UTF-8 on
+// Windows), or nothing when the file cannot be read, is not an executable of this system
+// (a 64-bit little-endian ELF file on Linux), or has no valid record.
 std::optional<FileVersion> ReadFileVersion(const std::string& path);
 
 }  // namespace tarnel

@@ -16,7 +16,7 @@
 namespace tarnel {
 namespace {
 
-const QString kTarnel = QString::fromUtf8(TARNEL_BIN_DIR) + "/tarnel";
+const QString kTarnel = QString::fromUtf8(TARNEL_BIN_DIR) + "/tarnel" + TARNEL_EXE_SUFFIX;
 
 class AboutTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "support/Portable.h"
 
 namespace tarnel {
 namespace {
@@ -18,16 +19,16 @@ public:
             old_ = old;
         }
         if (value != nullptr) {
-            ::setenv(name, value, 1);
+            test::SetEnvironment(name, value);
         } else {
-            ::unsetenv(name);
+            test::UnsetEnvironment(name);
         }
     }
     ~ScopedEnv() {
         if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
+            test::SetEnvironment(name_, *old_);
         } else {
-            ::unsetenv(name_);
+            test::UnsetEnvironment(name_);
         }
     }
 
@@ -61,7 +62,12 @@ TEST(HeadlessFallback, OnlyUnattendedRunsWithoutAReachableDisplayGoOffscreen) {
         SCOPED_TRACE(c.name);
         ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
         ScopedEnv display("DISPLAY", c.display);
+#ifdef _WIN32
+        // A Windows session always has a display: the tool never chooses for Qt there.
+        EXPECT_FALSE(ShouldChooseOffscreen(ParseCommandLine(c.arguments)));
+#else
         EXPECT_EQ(ShouldChooseOffscreen(ParseCommandLine(c.arguments)), c.offscreen);
+#endif
     }
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/ImageFile.h"
+#include "support/Portable.h"
 #include "support/SimProcess.h"
 
 namespace tarnel::test {
@@ -56,7 +57,8 @@ struct SweepCase {
 };
 
 TEST(FaultSweep, NoSingleTransferFaultEndsInSuccessWithoutTheImage) {
-    const fs::path dir = fs::temp_directory_path() / ("tarnel-sweep-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("tarnel-sweep-" + std::to_string(ProcessId()));
     fs::create_directories(dir);
     const std::string image = (dir / "image.rom").string();
     // Pages 0, 1 and 2, with words spread over each page so that a page that arrives cut

@@ -4,13 +4,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 
 namespace tarnel::test {
 
-inline void WriteImageFile(const std::string& path, const std::map<unsigned, std::uint16_t>& words,
+inline void WriteImageFile(const std::filesystem::path& path,
+                           const std::map<unsigned, std::uint16_t>& words,
                            const char* lineEnd = "\n") {
     std::ofstream file(path, std::ios::binary);
     file << "; test image" << lineEnd;
