@@ -54,8 +54,6 @@ public:
     // Text of the status bar's one panel.
     QString statusText() const;
     void setStatusText(const QString& text);
-    // True while a Program request or an attach runs.
-    bool isBusy() const { return busy_; }
 
     // The About window that ACaboutExecute shows.
     void setAboutWindow(TFabout* about) { about_ = about; }

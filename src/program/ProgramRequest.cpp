@@ -77,7 +77,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
         Failure failure{msg::ErrDravin, AdapterNotFoundDetail()};
         observer.Failed(failure);
         ReportError(failure);
-        return {.succeeded = false, .closeStep = true, .failure = std::move(failure)};
+        return {.succeeded = false, .closeStep = true};
     }
     const auto start = ClockNow();
     StepFailure failure = SetUpDebugPort();
@@ -91,10 +91,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
         observer.Failed(*failure);
         ReportError(*failure);
         EiceDetach();
-        return {.succeeded = false,
-                .closeStep = false,
-                .detachedUser = attachedByUser,
-                .failure = std::move(failure)};
+        return {.succeeded = false, .closeStep = false, .detachedUser = attachedByUser};
     }
     RestartTarget();
     const std::chrono::duration<double> elapsed = ClockNow() - start;
@@ -102,7 +99,7 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
     if (!attachedByUser) {
         EiceDetach();
     }
-    return {.succeeded = true, .closeStep = true, .detachedUser = false, .failure = std::nullopt};
+    return {.succeeded = true, .closeStep = true, .detachedUser = false};
 }
 
 }  // namespace
@@ -144,7 +141,7 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     } else if (!flashReadable) {
         refused = Failure{msg::ErrFlashFile, flashWhy};
     }
-    ProgramOutcome outcome{.succeeded = false, .closeStep = true, .failure = refused};
+    ProgramOutcome outcome{.succeeded = false, .closeStep = true};
     if (refused) {
         observer.Failed(*refused);
         ReportError(*refused);

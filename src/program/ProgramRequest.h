@@ -8,7 +8,6 @@
 // the exit code and logs it); the caller only shows the outcome. Needs no window.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +32,6 @@ struct ProgramOutcome {
     // The request detached the user's attachment after a failed step: the caller shows
     // the target as detached.
     bool detachedUser = false;
-    // The failure that ended the request, as it was reported; none after a success.
-    std::optional<Failure> failure;
     // Words of the image at addresses beyond the flash: not programmed (the rest was).
     std::uint32_t wordsBeyond = 0;
 };
