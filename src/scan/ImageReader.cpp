@@ -241,7 +241,7 @@ ImageReadResult ReadWordImageCounted(ByteStream& stream, std::uint16_t* image,
 
 int ReadWordImage(const std::string& path, std::uint16_t* image, std::uint32_t capacity) {
     ByteStream stream;
-    if (!stream.Open(path, StreamMode::Text)) {
+    if (!stream.OpenRegularFile(path, StreamMode::Text).empty()) {
         return -1;
     }
     const int highest = ReadWordImage(stream, image, capacity);
