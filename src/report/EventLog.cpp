@@ -51,12 +51,12 @@ constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_BINARY | O_NOINHERIT
 constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
 #endif
 
-// The most a single write to a pipe is sure to put there whole, so that the lines of
-// processes sharing one pipe never interleave.
-#ifdef PIPE_BUF
-constexpr std::size_t kAtomicWrite = PIPE_BUF;
-#else
+// The most a single write to a pipe puts there whole on Linux, so that the lines of
+// processes sharing one pipe never interleave. The same on every system, so that a log
+// reads alike wherever it was written.
 constexpr std::size_t kAtomicWrite = 4096;
+#ifdef __linux__
+static_assert(PIPE_BUF >= kAtomicWrite);
 #endif
 // A quoted field is kept to this many bytes: a line holds at most three, with room to spare.
 constexpr std::size_t kQuotedLimit = (kAtomicWrite - 256) / 3;
