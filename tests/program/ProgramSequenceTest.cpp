@@ -48,6 +48,7 @@ protected:
         return words;
     }
     RecordingObserver observer;
+    FlashProgress progress;
 };
 
 TEST_F(ProgramSequenceTest, ProgramsTheNonBlankPagesAndShowsEachStage) {
@@ -59,7 +60,7 @@ TEST_F(ProgramSequenceTest, ProgramsTheNonBlankPagesAndShowsEachStage) {
     flash[100 * 256 + 255] = 0x0000;
 
     EXPECT_FALSE(PrepareBootloader(bootloader, observer));
-    EXPECT_FALSE(ProgramFlash(FlashImage(flash.data(), kFlashWords), observer));
+    EXPECT_FALSE(ProgramFlash(FlashImage(flash.data(), kFlashWords), observer, progress));
 
     EXPECT_EQ(observer.stages,
               (std::vector<ProgramStage>{ProgramStage::PreparingBootloader, ProgramStage::Erasing,
@@ -95,7 +96,8 @@ TEST_F(ProgramSequenceTest, APageFailureNamesItsPage) {
     flash[100 * 256] = 0x5678;
     ASSERT_FALSE(PrepareBootloader(bootloader, observer));
 
-    const StepFailure failure = ProgramFlash(FlashImage(flash.data(), kFlashWords), observer);
+    const StepFailure failure =
+        ProgramFlash(FlashImage(flash.data(), kFlashWords), observer, progress);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->key, msg::ErrPageProgram);
     EXPECT_EQ(failure->detail, "page 100");
