@@ -25,6 +25,7 @@
 #include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
 #include "platform/OwnConsole.h"
+#include "platform/StopSignals.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -249,6 +250,8 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
 }
 
 int TarnelMain(int argc, char** argv) {
+    // Qt may write to standard error as it starts; a closed pipe there must not end the run.
+    IgnoreBrokenPipes();
     if (const auto status = AnswerHelpOrVersion(argc, argv)) {
         return *status;
     }

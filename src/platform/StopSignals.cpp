@@ -84,6 +84,15 @@ void Watch(StopCallback afterStop) {
 
 }  // namespace
 
+void IgnoreBrokenPipes() {
+#ifndef _WIN32
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+#endif
+}
+
 #ifdef _WIN32
 StopSignals::StopSignals(StopCallback onStop, StopCallback afterStop) {
     stopsSeen = 0;
@@ -141,10 +150,7 @@ StopSignals::StopSignals(StopCallback onStop, StopCallback afterStop) {
     if (afterStop != nullptr && ::pipe(wakePipe) == 0) {
         watcher = new std::thread(Watch, afterStop);
     }
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGPIPE, &ignore, nullptr);
+    IgnoreBrokenPipes();
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);

@@ -31,6 +31,10 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 };
 
+// Ignores SIGPIPE from now on (nothing on Windows), before anything is written: a write to
+// a closed pipe then fails with EPIPE, and the run goes on with its exit code.
+void IgnoreBrokenPipes();
+
 #ifdef _WIN32
 // What the installed console handler does with one event (CTRL_C_EVENT and so on), on the
 // calling thread, as the system calls it: true when the event stops the tool (it was
