@@ -20,7 +20,7 @@ bool ControlFailed(const char* action) {
 bool ControlStopped(const char* action, bool attached) {
     ReportStop({msg::ErrCommandInterrupted,
                 std::string(action) + ": stopped" +
-                    (attached ? "; the target was detached" : " before the attach")},
+                    (attached ? "; the target was detached" : "; nothing was attached")},
                StopExitStatus());
     if (attached) {
         EiceDetach();
