@@ -70,8 +70,9 @@ public:
 // (reports go to standard error), open menus, boxes and dialogs (the About window, the file
 // dialog) are closed, and the main window is closed as its close box does, so a script
 // that stops the tool still gets the detach and the exit code of the run. A Program
-// request that is running ends first (its close is carried out when it returns); once the
-// main window is hidden, every event loop ends.
+// request that is running has already been asked to stop (RequestStop) and ends first, at
+// its next safe point, with the stop's exit code (its close is carried out when it
+// returns); once the main window is hidden, every event loop ends.
 class EndWhenHidden : public QObject {
 public:
     using QObject::QObject;
