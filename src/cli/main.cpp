@@ -19,8 +19,10 @@
 #include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
+#include "platform/StopSignals.h"
 #include "program/ProgramRequest.h"
 #include "report/EventLog.h"
+#include "program/StopRequest.h"
 #include "report/Report.h"
 
 namespace tarnel::cli {
@@ -41,6 +43,9 @@ void ChooseAdapter(const std::string& adapter) {
 }
 
 int Run(const std::vector<std::string>& arguments) {
+    // A signal or console event stops the request at its next safe point; it then ends
+    // with the stop's exit status.
+    const StopSignals stops(&RequestStop);
     const CliOptions options = ParseCliArguments(arguments);
     switch (options.action) {
         case CliAction::Help:

@@ -39,6 +39,10 @@ struct ProgramOutcome {
     std::uint32_t wordsBeyond = 0;
     // Malformed records of the image passed over under ImageLoadOptions::lenient.
     std::uint64_t malformedSkipped = 0;
+    // The request stopped at a stop request (StopRequested) and reported "ErrInterrupted"
+    // with the stop's exit code; flashState says what the flash holds (FlashStateToken).
+    bool interrupted = false;
+    std::string flashState{};
 };
 
 // What a successful request that left `wordsBeyond` words out adds to its outcome:
@@ -50,7 +54,12 @@ std::string BeyondFlashText(std::uint32_t wordsBeyond);
 // "ErrDravin" when the attach fails; each of these ends the request with nothing held and
 // the adapter never opened. A failed step after the attach is reported by its key and the
 // adapter is detached, the user's attachment included. After a success, SkippedRecordsText
-// and BeyondFlashText go to ReportNote (standard error when no box is shown).
+// and BeyondFlashText go to ReportNote (standard error when no box is shown). A stop request
+// (StopRequest.h) made before or during the steps ends the request at the next safe point:
+// "ErrInterrupted" is reported with what the flash holds and the exit code of the stop, the
+// adapter is detached (the user's attachment included) and closed, and the log's end line
+// says outcome=interrupted with the flash state. The restart after a programmed flash is not
+// stopped: the flash already holds the image.
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer);
 
 }  // namespace tarnel

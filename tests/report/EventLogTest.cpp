@@ -36,7 +36,10 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     LogProgramStart("a \"b\"\\c\nd.rom",
                     {.pages = 3, .wordsBeyond = 12, .malformed = 2, .crc32 = 0x0A1B2C3D});
     ReportError(msg::ErrPageProgram, "page \"7\"");
-    LogProgramEnd(false, 0.25, ExitCode());
+    LogProgramEnd(RequestOutcome::Failed, 0.25, ExitCode());
+    // A stop's own exit code goes into its message line and the end line.
+    ReportStop({msg::ErrInterrupted, "stopped"}, 143);
+    LogProgramEnd(RequestOutcome::Interrupted, 0.5, ExitCode(), "pages:0..4");
     LogProgramStart("x.rom", {});
     test::UnsetEnvironment("TARNEL_LOG");
     ResetReportState();
@@ -54,6 +57,8 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
         R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3 beyond=12 malformed=2 crc32=0A1B2C3D$)",
         R"(message key=ErrPageProgram text="Page programming error" caption="Programming error" exit=1 detail="page \\"7\\""$)",
         R"(end outcome=failure seconds=0\.250 exit=1$)",
+        R"(message key=ErrInterrupted text="Programming interrupted" caption="Programming error" exit=143 detail="stopped"$)",
+        R"(end outcome=interrupted seconds=0\.500 exit=143 flash=pages:0\.\.4$)",
         R"(start image="x\.rom" pages=- beyond=- malformed=- crc32=-$)",
     };
     ASSERT_EQ(lines.size(), expected.size());
@@ -118,7 +123,7 @@ TEST(EventLogTest, ALogThatCannotBeWrittenIsRefusedAtTheStartAndSaidOnceLater) {
     ResetReportState();
     ::testing::internal::CaptureStderr();
     LogProgramStart("a.rom", {});
-    LogProgramEnd(true, 1.0, 0);
+    LogProgramEnd(RequestOutcome::Succeeded, 1.0, 0);
     const std::string said = ::testing::internal::GetCapturedStderr();
     test::UnsetEnvironment("TARNEL_LOG");
     EXPECT_EQ(said, "tarnel: The event log is incomplete: " + log.string() +

@@ -3,6 +3,7 @@
 #include "link/AdapterLink.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
+#include "program/StopRequest.h"
 #include "report/Report.h"
 
 namespace tarnel::test {
@@ -12,6 +13,7 @@ void ResetProcessGlobals() {
     ResetReportState();
     InstallDriverBackend(nullptr);
     SetSleepFunction({});
+    ClearStopRequest();
 }
 
 }  // namespace tarnel::test
