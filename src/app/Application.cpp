@@ -24,9 +24,9 @@
 #include "app/NativePath.h"
 #include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
-#include "report/EventLog.h"
 #include "platform/OwnConsole.h"
 #include "platform/StopSignals.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel {

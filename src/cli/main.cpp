@@ -21,8 +21,8 @@
 #include "platform/DriverChoice.h"
 #include "platform/StopSignals.h"
 #include "program/ProgramRequest.h"
-#include "report/EventLog.h"
 #include "program/StopRequest.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel::cli {
