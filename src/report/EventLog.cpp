@@ -92,10 +92,15 @@ std::string FormatLogLine(std::string_view event, std::string_view fields) {
     return line;
 }
 
-void LogProgramStart(std::string_view image, int pages, int wordsBeyond) {
-    const auto count = [](int n) { return n < 0 ? std::string("-") : std::to_string(n); };
-    Append(FormatLogLine("start", "image=" + QuoteLogText(image) + " pages=" + count(pages) +
-                                      " beyond=" + count(wordsBeyond)));
+void LogProgramStart(std::string_view image, const ProgramStartFields& fields) {
+    const auto count = [](std::int64_t n) { return n < 0 ? std::string("-") : std::to_string(n); };
+    char crc[16] = "-";
+    if (fields.crc32) {
+        std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(*fields.crc32));
+    }
+    Append(FormatLogLine("start", "image=" + QuoteLogText(image) + " pages=" + count(fields.pages) +
+                                      " beyond=" + count(fields.wordsBeyond) +
+                                      " malformed=" + count(fields.malformed) + " crc32=" + crc));
 }
 
 void LogReportedMessage(const ReportEntry& entry, std::string_view detail) {

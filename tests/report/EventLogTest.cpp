@@ -28,10 +28,11 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(log));
 
     test::SetEnvironment("TARNEL_LOG", log.string());
-    LogProgramStart("a \"b\"\\c\nd.rom", 3, 12);
+    LogProgramStart("a \"b\"\\c\nd.rom",
+                    {.pages = 3, .wordsBeyond = 12, .malformed = 2, .crc32 = 0x0A1B2C3D});
     ReportError(msg::ErrPageProgram, "page \"7\"");
     LogProgramEnd(false, 0.25, ExitCode());
-    LogProgramStart("x.rom", -1, -1);
+    LogProgramStart("x.rom", {});
     test::UnsetEnvironment("TARNEL_LOG");
     ResetReportState();
 
@@ -45,10 +46,10 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     std::filesystem::remove(log);
     const std::string stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z pid=\d+ )";
     const std::vector<std::string> expected = {
-        R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3 beyond=12$)",
+        R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3 beyond=12 malformed=2 crc32=0A1B2C3D$)",
         R"(message key=ErrPageProgram text="Page programming error" caption="Programming error" exit=1 detail="page \\"7\\""$)",
         R"(end outcome=failure seconds=0\.250 exit=1$)",
-        R"(start image="x\.rom" pages=- beyond=-$)",
+        R"(start image="x\.rom" pages=- beyond=- malformed=- crc32=-$)",
     };
     ASSERT_EQ(lines.size(), expected.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
