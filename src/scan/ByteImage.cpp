@@ -50,8 +50,8 @@ FilePlace ByteImageWriter::PlaceOfLastByte(const Run& run) {
     return place;
 }
 
-ImageResult ByteImageWriter::Finish() {
-    ImageResult result;
+ImageFormatResult ByteImageWriter::Finish() {
+    ImageFormatResult result;
     std::stable_sort(runs_.begin(), runs_.end(),
                      [](const Run& a, const Run& b) { return a.start < b.start; });
     // Merge runs that overlap or touch; the bytes of each merged run are all named.
@@ -68,31 +68,47 @@ ImageResult ByteImageWriter::Finish() {
         }
     }
     const std::uint64_t wordCapacity = byteCapacity_ / 2;
+    ImageReadResult& read = result.read;
     for (const Run& run : merged) {
-        char text[120];
-        if (run.start % 2 != 0) {
-            std::snprintf(text, sizeof text,
-                          "data starts at odd byte address 0x%llX: word 0x%llX lacks its other "
-                          "byte",
-                          static_cast<unsigned long long>(run.start),
-                          static_cast<unsigned long long>(run.start / 2));
-            result.fault = ImageFault{run.firstPlace, text};
+        const auto fault = [&](FilePlace place, const char* format, std::uint64_t byte,
+                               std::uint64_t word) {
+            char text[120];
+            std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(byte),
+                          static_cast<unsigned long long>(word));
+            result.fault = ImageFault{place, text};
             return result;
+        };
+        if (run.start % 2 != 0) {
+            return fault(run.firstPlace,
+                         "data starts at odd byte address 0x%llX: word 0x%llX lacks its other "
+                         "byte",
+                         run.start, run.start / 2);
         }
         if (run.end % 2 != 0) {
-            std::snprintf(text, sizeof text,
-                          "data ends at odd byte address 0x%llX: word 0x%llX lacks its other "
-                          "byte",
-                          static_cast<unsigned long long>(run.end - 1),
-                          static_cast<unsigned long long>(run.end / 2));
-            result.fault = ImageFault{PlaceOfLastByte(run), text};
-            return result;
+            return fault(PlaceOfLastByte(run),
+                         "data ends at odd byte address 0x%llX: word 0x%llX lacks its other byte",
+                         run.end - 1, run.end / 2);
         }
         const std::uint64_t first = run.start / 2;
         const std::uint64_t last = run.end / 2 - 1;
-        result.highest = std::max(result.highest, static_cast<std::int64_t>(last));
+        if (last >= kWordAddressSpace) {
+            const std::uint64_t word = std::max(first, kWordAddressSpace);
+            return fault(run.firstPlace,
+                         "byte address 0x%llX (word 0x%llX) lies beyond the target's 24-bit "
+                         "word addresses",
+                         word * 2, word);
+        }
+        if (read.lowest < 0) {
+            read.lowest = static_cast<int>(first);
+        }
+        read.highest = static_cast<int>(last);
+        if (first < wordCapacity) {
+            read.wordsInside +=
+                static_cast<std::uint32_t>(std::min(last + 1, wordCapacity) - first);
+        }
         if (last >= wordCapacity) {
-            result.wordsBeyond += last - std::max(first, wordCapacity) + 1;
+            read.wordsBeyond +=
+                static_cast<std::uint32_t>(last - std::max(first, wordCapacity) + 1);
         }
     }
     return result;

@@ -6,13 +6,16 @@
 // address is the low half of the word and the byte at the odd address the high half, as the
 // byte-addressed outputs of 16-bit toolchains lay words out; ByteOrder::Big swaps the halves.
 // Every word that the data touches must get both of its bytes: data that starts at an odd
-// address or ends before one is refused, with the place in the file that gave it.
+// address or ends before one is refused, with the place in the file that gave it. So is
+// data beyond the target's 24-bit word addresses.
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "scan/ImageReader.h"
 
 namespace tarnel {
 
@@ -34,14 +37,15 @@ struct ImageFault {
     std::string reason;
 };
 
-// What a reader gives: the highest word address that the file names (-1 when it names
-// none) and the count of words at or above the capacity, which are not stored; or the
-// fault that refused the file.
-struct ImageResult {
-    std::int64_t highest = -1;
-    std::uint64_t wordsBeyond = 0;
+// What a reader of any format gives: the words it found (ImageReadResult), or the fault
+// that refused the file.
+struct ImageFormatResult {
+    ImageReadResult read;
     std::optional<ImageFault> fault;
 };
+
+// Word addresses have 24 bits on the target, whatever the file's format.
+inline constexpr std::uint64_t kWordAddressSpace = std::uint64_t{1} << 24;
 
 // Lays bytes into a caller's word image as they are read, later bytes over earlier ones.
 // Words below the capacity that no byte names keep the caller's fill; the image is never
@@ -54,9 +58,11 @@ public:
     // of the first of them). The caller keeps address + size below 2^64.
     void Put(std::uint64_t address, std::span<const std::uint8_t> bytes, FilePlace place);
 
-    // After the last Put: the highest word, the words beyond the capacity, or a fault at the
-    // lowest address where a word lacks one of its bytes.
-    ImageResult Finish();
+    // After the last Put: the lowest and highest word, the words stored and those beyond the
+    // capacity (each counted once); or a fault at the lowest address where a word lacks one
+    // of its bytes or lies beyond kWordAddressSpace. Never lists malformed records: a
+    // reader refuses those with a fault.
+    ImageFormatResult Finish();
 
 private:
     // Contiguous bytes as they were put; a Put that continues the last one extends it.

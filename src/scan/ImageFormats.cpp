@@ -13,19 +13,18 @@
 namespace tarnel {
 namespace {
 
-ImageResult ReadRom(ByteStream& stream, const ImageReadOptions&, std::uint16_t* image,
-                    std::uint32_t capacity) {
-    const ImageReadResult read = ReadWordImageCounted(stream, image, capacity);
-    return {read.highest, read.wordsBeyond, std::nullopt};
+ImageFormatResult ReadRom(ByteStream& stream, const ImageReadOptions&, std::uint16_t* image,
+                          std::uint32_t capacity) {
+    return {ReadWordImageCounted(stream, image, capacity), std::nullopt};
 }
 
 // A reader of a byte-addressed format, run over ByteImageWriter.
 template <std::optional<ImageFault> (*Reader)(ByteStream&, ByteImageWriter&)>
-ImageResult ReadBytes(ByteStream& stream, const ImageReadOptions& options, std::uint16_t* image,
-                      std::uint32_t capacity) {
+ImageFormatResult ReadBytes(ByteStream& stream, const ImageReadOptions& options,
+                            std::uint16_t* image, std::uint32_t capacity) {
     ByteImageWriter out(image, capacity, options.byteOrder);
     if (auto fault = Reader(stream, out)) {
-        return {.fault = fault};
+        return {.read = {}, .fault = fault};
     }
     return out.Finish();
 }
@@ -56,11 +55,11 @@ std::optional<ImageFault> ReadBinary(ByteStream& stream, ByteImageWriter& out, s
     return std::nullopt;
 }
 
-ImageResult ReadBin(ByteStream& stream, const ImageReadOptions& options, std::uint16_t* image,
-                    std::uint32_t capacity) {
+ImageFormatResult ReadBin(ByteStream& stream, const ImageReadOptions& options, std::uint16_t* image,
+                          std::uint32_t capacity) {
     ByteImageWriter out(image, capacity, options.byteOrder);
     if (auto fault = ReadBinary(stream, out, options.base)) {
-        return {.fault = fault};
+        return {.read = {}, .fault = fault};
     }
     return out.Finish();
 }
@@ -131,26 +130,33 @@ ImageFileRead ReadImageFile(const std::string& path, std::optional<ImageFormat> 
                             const ImageReadOptions& options, std::uint16_t* image,
                             std::uint32_t capacity) {
     ImageFileRead read;
+    ByteStream stream;
     if (!format) {
-        ByteStream probe;
-        if (!probe.Open(path, StreamMode::Binary)) {
+        read.openFailure = stream.OpenRegularFile(path, StreamMode::Binary);
+        if (!read.openFailure.empty()) {
             return read;
         }
         std::array<std::uint8_t, kDetectionBytes> head;
         std::size_t n = 0;
-        for (int c; n < head.size() && (c = probe.Get()) >= 0;) {
+        for (int c; n < head.size() && (c = stream.Get()) >= 0;) {
             head[n++] = static_cast<std::uint8_t>(c);
+        }
+        if (stream.Error()) {
+            read.readError = stream.ErrorNumber();
+            return read;
         }
         format = DetectImageFormat(std::span<const std::uint8_t>(head.data(), n));
     }
     const ImageFormatInfo& info = FormatInfo(*format);
-    ByteStream stream;
-    if (!stream.Open(path, info.mode)) {
+    read.format = *format;
+    read.openFailure = stream.OpenRegularFile(path, info.mode);
+    if (!read.openFailure.empty()) {
         return read;
     }
-    read.opened = true;
-    read.format = *format;
     read.result = info.read(stream, options, image, capacity);
+    if (stream.Error()) {
+        read.readError = stream.ErrorNumber();
+    }
     return read;
 }
 

@@ -33,11 +33,12 @@ struct ImageFormatInfo {
     std::string_view patterns;  // "*.hex *.ihx", blank-separated
     StreamMode mode;            // how its reader wants the file opened
     bool detected;              // found from the content; otherwise read only when asked
-    // Reads the open stream from its start into image (capacity words), with the contract of
-    // ByteImageWriter: words the file does not name keep the caller's fill, nothing is
-    // written at or past the capacity.
-    ImageResult (*read)(ByteStream& stream, const ImageReadOptions& options, std::uint16_t* image,
-                        std::uint32_t capacity);
+    // Reads the open stream from its start into image (capacity words): words the file does
+    // not name keep the caller's fill, nothing is written at or past the capacity. The "@"
+    // reader lists malformed records in the result and never faults; the others refuse
+    // the first thing they cannot read as written with a fault.
+    ImageFormatResult (*read)(ByteStream& stream, const ImageReadOptions& options,
+                              std::uint16_t* image, std::uint32_t capacity);
 };
 
 // Every format, "@" records first.
@@ -55,13 +56,13 @@ inline constexpr std::size_t kDetectionBytes = 1024;
 // a shorter file): never Binary; Rom when nothing else fits.
 ImageFormat DetectImageFormat(std::span<const std::uint8_t> head);
 
-// Reads the file at `path`: its format found from its content unless `format` is given,
-// then the format's reader. `opened` false (with errno telling why) when the file cannot
-// be opened; `format` is what was read.
+// Reads the regular file at `path` (UTF-8): its format found from its content unless
+// `format` is given, then that format's reader, into image (capacity words).
 struct ImageFileRead {
-    bool opened = false;
-    ImageFormat format = ImageFormat::Rom;
-    ImageResult result;
+    std::string openFailure;  // why it could not be opened or is not a regular file; or empty
+    int readError = 0;        // the system's error number of a failed read; 0 when none failed
+    ImageFormat format = ImageFormat::Rom;  // the format read
+    ImageFormatResult result;               // not meaningful after an open failure or a read error
 };
 ImageFileRead ReadImageFile(const std::string& path, std::optional<ImageFormat> format,
                             const ImageReadOptions& options, std::uint16_t* image,

@@ -120,8 +120,10 @@ std::string WriteElf(const std::vector<Chunk>& chunks, bool is64, bool big) {
 
 struct Expected {
     std::vector<std::uint16_t> image;
-    std::int64_t highest = -1;
-    std::uint64_t beyond = 0;
+    int lowest = -1;
+    int highest = -1;
+    std::uint32_t inside = 0;
+    std::uint32_t beyond = 0;
 };
 
 // Byte address B is word B / 2; the even byte is the low half unless the order is big.
@@ -141,16 +143,20 @@ Expected Model(const std::vector<Chunk>& chunks, std::uint32_t capacity, ByteOrd
                                                                                  : even << 8 | odd);
         if (w < capacity) {
             want.image[w] = value;
+            ++want.inside;
         } else {
             ++want.beyond;
         }
-        want.highest = static_cast<std::int64_t>(w);
+        if (want.lowest < 0) {
+            want.lowest = static_cast<int>(w);
+        }
+        want.highest = static_cast<int>(w);
     }
     return want;
 }
 
 struct Got {
-    ImageResult result;
+    ImageFormatResult result;
     std::vector<std::uint16_t> image;
 };
 
@@ -169,8 +175,8 @@ bool Same(const Got& a, const Got& b) {
                a.result.fault->place.value == b.result.fault->place.value &&
                a.result.fault->reason == b.result.fault->reason;
     }
-    return a.result.highest == b.result.highest && a.result.wordsBeyond == b.result.wordsBeyond &&
-           a.image == b.image;
+    return a.result.read.highest == b.result.read.highest &&
+           a.result.read.wordsBeyond == b.result.read.wordsBeyond && a.image == b.image;
 }
 
 }  // namespace
@@ -193,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Got got = ReadWith(*info, memory, options, capacity);
         if (!got.result.fault) {
             for (std::uint32_t a = 0; a < capacity; ++a) {
-                FUZZ_CHECK(got.image[a] == kFill || a <= got.result.highest);
+                FUZZ_CHECK(got.image[a] == kFill || static_cast<int>(a) <= got.result.read.highest);
             }
         }
         const std::string& path = fuzz::ScratchFile::Get().Write(raw);
@@ -250,7 +256,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(!got.result.fault);
     FUZZ_CHECK(got.image == want.image);
-    FUZZ_CHECK(got.result.highest == want.highest);
-    FUZZ_CHECK(got.result.wordsBeyond == want.beyond);
+    FUZZ_CHECK(got.result.read.highest == want.highest);
+    FUZZ_CHECK(got.result.read.lowest == want.lowest);
+    FUZZ_CHECK(got.result.read.wordsInside == want.inside);
+    FUZZ_CHECK(got.result.read.wordsBeyond == want.beyond);
     return 0;
 }

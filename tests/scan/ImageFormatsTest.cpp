@@ -96,7 +96,7 @@ std::string Elf(bool is64, bool big, const std::vector<Segment>& segments) {
 }
 
 struct Read {
-    ImageResult result;
+    ImageFormatResult result;
     std::vector<std::uint16_t> image;
 };
 
@@ -129,8 +129,8 @@ struct GoodCase {
     ImageFormat format;
     std::string text;
     Words words;
-    std::int64_t highest;
-    std::uint64_t beyond = 0;
+    int highest;
+    std::uint32_t beyond = 0;
     ImageReadOptions options = {};
 };
 
@@ -187,8 +187,8 @@ TEST(ImageFormats, ReadWellFormedFilesIntoTheSameWords) {
         ASSERT_FALSE(read.result.fault)
             << DescribePlace(read.result.fault->place) << ": " << read.result.fault->reason;
         EXPECT_EQ(Named(read.image), tc.words);
-        EXPECT_EQ(read.result.highest, tc.highest);
-        EXPECT_EQ(read.result.wordsBeyond, tc.beyond);
+        EXPECT_EQ(read.result.read.highest, tc.highest);
+        EXPECT_EQ(read.result.read.wordsBeyond, tc.beyond);
     }
 }
 
@@ -204,7 +204,7 @@ TEST(ImageFormats, ElfSegmentsOfEveryClassAndByteOrderGiveTheirFileBytesAtThePhy
             const Read read = ReadAs(ImageFormat::Elf, file);
             ASSERT_FALSE(read.result.fault) << read.result.fault->reason;
             EXPECT_EQ(Named(read.image), kProgramWords);
-            EXPECT_EQ(read.result.highest, 0x103);
+            EXPECT_EQ(read.result.read.highest, 0x103);
         }
     }
 }
@@ -241,6 +241,9 @@ TEST(ImageFormats, MalformedFilesAreRefusedWithWhereAndWhy) {
          "line 1", "starts at odd byte address 0x201"},
         {"ihex: an address record of the wrong length", ImageFormat::IntelHex,
          Ihex(4, 0, {1}) + end, "line 1", "type 04 holds 1 data bytes, not 2"},
+        {"ihex: data beyond 24-bit word addresses", ImageFormat::IntelHex,
+         Ihex(4, 0, {0x02, 0x00}) + Ihex(0, 0, {1, 2}) + end, "line 2",
+         "byte address 0x2000000 (word 0x1000000) lies beyond"},
         {"srec: bad checksum", ImageFormat::SRecord, "S10B02003412CDAB0100EEFF47\n" + s9, "line 1",
          "checksum is 47, the record's bytes need 46"},
         {"srec: no end record", ImageFormat::SRecord, Srec(1, 2, 0, {1, 2}), "line 1",
@@ -300,8 +303,10 @@ TEST(ImageFormats, WordsAtAndBeyondTheCapacityAreCountedAndNeverStored) {
         ReadAs(ImageFormat::Binary, "\x01\x02\x03\x04\x05\x06\x07\x08", {.base = 2}, 2);
     ASSERT_FALSE(read.result.fault);
     EXPECT_EQ(read.image, (std::vector<std::uint16_t>{kFill, 0x0201}));
-    EXPECT_EQ(read.result.highest, 4);
-    EXPECT_EQ(read.result.wordsBeyond, 3u);
+    EXPECT_EQ(read.result.read.highest, 4);
+    EXPECT_EQ(read.result.read.wordsBeyond, 3u);
+    EXPECT_EQ(read.result.read.wordsInside, 1u);
+    EXPECT_EQ(read.result.read.lowest, 1);
 }
 
 TEST(ImageFormats, FoundFromTheContent) {
