@@ -67,6 +67,8 @@ int Run(const std::vector<std::string>& arguments) {
     TerminalProgress progress(stderr);
     ProgramRequest request;
     request.imagePath = options.image;
+    request.imageFormat = options.format;
+    request.imageReadOptions = options.imageOptions;
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     progress.EndLine();
     // The request has detached; this unloads the driver library.
