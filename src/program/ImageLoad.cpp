@@ -111,7 +111,9 @@ constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
 ImageLoadOptions ImageLoadOptionsFromEnvironment() {
     const char* value = std::getenv(kLenientVariable);
-    return {.lenient = value != nullptr && std::strcmp(value, "1") == 0};
+    ImageLoadOptions options;
+    options.lenient = value != nullptr && std::strcmp(value, "1") == 0;
+    return options;
 }
 
 LoadedImage LoadFlashImage(const std::string& path, const ImageLoadOptions& options) {

@@ -27,8 +27,8 @@ struct ImageLoadOptions {
     bool lenient = false;
     // The flash image's format; nothing: found from its content. The bootloader is always
     // read as "@" records.
-    std::optional<ImageFormat> format;
-    ImageReadOptions formatOptions;  // byte order and raw binary's base
+    std::optional<ImageFormat> format{};
+    ImageReadOptions formatOptions{};  // byte order and raw binary's base
 };
 
 // The options that the environment asks for: lenient when TARNEL_LENIENT_IMAGES is "1".

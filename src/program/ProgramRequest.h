@@ -26,8 +26,8 @@ struct ProgramRequest {
     // Malformed records are passed over instead of refusing the file (ImageLoadOptions).
     bool lenient = ImageLoadOptionsFromEnvironment().lenient;
     // The image's format (nothing: found from its content), byte order and raw binary's base.
-    std::optional<ImageFormat> imageFormat;
-    ImageReadOptions imageReadOptions;
+    std::optional<ImageFormat> imageFormat{};
+    ImageReadOptions imageReadOptions{};
 };
 
 struct ProgramOutcome {

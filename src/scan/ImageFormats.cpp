@@ -65,13 +65,15 @@ ImageFormatResult ReadBin(ByteStream& stream, const ImageReadOptions& options, s
 }
 
 constexpr ImageFormatInfo kFormats[] = {
-    {ImageFormat::Rom, "rom", "@ records", "*.rom", StreamMode::Text, true, ReadRom},
-    {ImageFormat::IntelHex, "ihex", "Intel HEX", "*.hex *.ihx *.ihex", StreamMode::Binary, true,
-     ReadBytes<ReadIntelHex>},
-    {ImageFormat::SRecord, "srec", "Motorola S-records", "*.srec *.s19 *.s28 *.s37 *.mot",
-     StreamMode::Binary, true, ReadBytes<ReadSRecords>},
-    {ImageFormat::Elf, "elf", "ELF", "*.elf *.out", StreamMode::Binary, true, ReadBytes<ReadElf>},
-    {ImageFormat::Binary, "bin", "raw binary", "*.bin", StreamMode::Binary, false, ReadBin},
+    {ImageFormat::Rom, "rom", "@ records", "ROM files", "*.rom", StreamMode::Text, true, ReadRom},
+    {ImageFormat::IntelHex, "ihex", "Intel HEX", "Intel HEX files", "*.hex *.ihx *.ihex",
+     StreamMode::Binary, true, ReadBytes<ReadIntelHex>},
+    {ImageFormat::SRecord, "srec", "Motorola S-records", "S-record files",
+     "*.srec *.s19 *.s28 *.s37 *.mot", StreamMode::Binary, true, ReadBytes<ReadSRecords>},
+    {ImageFormat::Elf, "elf", "ELF", "ELF files", "*.elf *.out", StreamMode::Binary, true,
+     ReadBytes<ReadElf>},
+    {ImageFormat::Binary, "bin", "raw binary", "Raw binary files", "*.bin", StreamMode::Binary,
+     false, ReadBin},
 };
 
 bool IsHexDigit(std::uint8_t c) {

@@ -1,6 +1,6 @@
 #pragma once
 // The image formats the tool reads, as one table: each row has the name that --format
-// takes, a title for people, the file name patterns of the Open dialog, whether the format
+// takes, a title for people, the files' name and patterns for a file dialog, whether the format
 // is found from a file's content, and its reader.
 //
 // Found from the content: ELF by its magic bytes; Intel HEX when the first line that is not
@@ -30,6 +30,7 @@ struct ImageFormatInfo {
     ImageFormat format;
     std::string_view name;      // "rom", "ihex", "srec", "elf", "bin"
     std::string_view title;     // "Intel HEX"
+    std::string_view files;     // "Intel HEX files", as a file dialog names them
     std::string_view patterns;  // "*.hex *.ihx", blank-separated
     StreamMode mode;            // how its reader wants the file opened
     bool detected;              // found from the content; otherwise read only when asked
