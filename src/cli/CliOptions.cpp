@@ -93,6 +93,7 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
 
     CliOptions options;
     std::vector<const ValueOption*> seen;
+    bool check = false;
     std::vector<std::string> images;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -101,6 +102,10 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
             images.push_back(argument);
         } else if (argument == "--") {
             optionsEnded = true;
+        } else if (argument == "--check") {
+            check = true;
+        } else if (argument == "--lenient") {
+            options.lenient = true;
         } else if (const ValueOption* option = FindValueOption(argument)) {
             std::string value;
             if (argument == option->name) {
@@ -139,13 +144,15 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
     if (images.size() > 1) {
         return UsageError("one image at a time (given: " + images[0] + ", " + images[1] + ")");
     }
-    options.action = CliAction::Program;
+    options.action = check ? CliAction::Check : CliAction::Program;
     options.image = images.front();
     return options;
 }
 
 const char* CliUsage() {
-    return "Usage: tarnel-cli [--adapter SERIAL|PORT] [--format=NAME] [--base=ADDRESS]\n"
+    return "Usage: tarnel-cli [--lenient] [--adapter SERIAL|PORT] [--format=NAME]\n"
+           "                  [--base=ADDRESS] [--byte-order=little|big] IMAGE\n"
+           "       tarnel-cli --check [--lenient] [--format=NAME] [--base=ADDRESS]\n"
            "                  [--byte-order=little|big] IMAGE\n"
            "       tarnel-cli --help | --version\n"
            "Programs IMAGE into the target's flash through the Dravin adapter, as\n"
@@ -154,6 +161,12 @@ const char* CliUsage() {
            "  --adapter SERIAL|PORT  the adapter to use, by serial number or USB port path\n"
            "                         (as tarnel-adapters prints them); the same choice as\n"
            "                         TARNEL_ADAPTER, which it replaces for this run\n"
+           "  --check                read and check IMAGE without touching any adapter:\n"
+           "                         its words, pages, addresses and the CRC-32 of the\n"
+           "                         flash content it gives; exit 0 when it would be\n"
+           "                         programmed, 2 when it would be refused\n"
+           "  --lenient              pass over malformed records, as earlier versions did,\n"
+           "                         instead of refusing the image (TARNEL_LENIENT_IMAGES=1)\n"
            "  --format=NAME          read IMAGE as rom (@ records), ihex (Intel HEX), srec\n"
            "                         (S-records), elf or bin (raw binary); by default the\n"
            "                         format is found from the content (bin never is)\n"
@@ -166,7 +179,7 @@ const char* CliUsage() {
            "\n"
            "The bootloader image flash.ram is read from the folder of the executable.\n"
            "Environment: TARNEL_ADAPTER, TARNEL_LOG (event log; - for standard error),\n"
-           "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY.\n"
+           "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY, TARNEL_LENIENT_IMAGES.\n"
            "\n"
            "Exit status: 0 programmed; 1 debug-port or programming failure; 2 file,\n"
            "adapter or driver failure; 64 wrong command line.\n";

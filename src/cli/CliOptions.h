@@ -1,7 +1,8 @@
 #pragma once
 // The command line of tarnel-cli:
-//   tarnel-cli [--adapter SERIAL|PORT] [--format=NAME] [--base=ADDRESS] [--byte-order=ORDER]
-//              IMAGE
+//   tarnel-cli [--lenient] [--adapter SERIAL|PORT] [--format=NAME] [--base=ADDRESS]
+//              [--byte-order=ORDER] IMAGE
+//   tarnel-cli --check [--lenient] [--format=NAME] [--base=ADDRESS] [--byte-order=ORDER] IMAGE
 //   tarnel-cli --help | --version
 
 #include <optional>
@@ -12,11 +13,12 @@
 
 namespace tarnel::cli {
 
-enum class CliAction { Program, Help, Version, UsageError };
+enum class CliAction { Program, Check, Help, Version, UsageError };
 
 struct CliOptions {
     CliAction action = CliAction::UsageError;
-    std::string image;                   // Program: the image to program
+    std::string image;                   // Program, Check: the image
+    bool lenient = false;                // --lenient: malformed records are passed over
     std::optional<std::string> adapter;  // --adapter: the choice TARNEL_ADAPTER makes
     std::optional<ImageFormat> format;   // --format: nothing, found from the content
     ImageReadOptions imageOptions;       // --byte-order, --base
@@ -27,9 +29,9 @@ struct CliOptions {
 // rest. Otherwise exactly one image is needed; "--adapter VALUE" and "--adapter=VALUE"
 // take a non-empty value, and so do --format (a name of ImageFormats()), --base (a byte
 // address, decimal or 0x hex; only with, and needed by, --format=bin) and --byte-order
-// (little or big); each option at most once. "--" ends the options, so an image name may
-// start with '-'.
-// Anything else that starts with '-' is an unknown option.
+// (little or big); each option at most once. --check makes the action Check; "--" ends the
+// options, so an image name may start with '-'. Anything else that starts with '-' is an
+// unknown option.
 CliOptions ParseCliArguments(const std::vector<std::string>& arguments);
 
 // The usage text that --help prints, with its line end.

@@ -10,7 +10,10 @@
 //     caption="Programming error" exit=1 detail="page 2"
 //   2026-12-08T09:14:03.909Z pid=4242 end outcome=failure seconds=0.397 exit=1
 // (the message line is one line). Fields are only ever added at the end of a line.
-// Each line is written with a single append, so processes may share one log.
+// Each line is written with a single append, and kept short enough for a pipe to take it
+// whole (a long name is shortened in the middle), so processes may share one log, a pipe
+// included. The log file is opened afresh for each line: never through a symbolic link,
+// never anything but a regular file, and never waiting for a reader.
 
 #include <cstdint>
 #include <optional>
@@ -44,7 +47,18 @@ void LogProgramEnd(bool succeeded, double seconds, int exitCode);
 // with its line end. Exposed for the tests.
 std::string FormatLogLine(std::string_view event, std::string_view fields);
 
-// `text` in double quotes, with ", \ and bytes below 0x20 or of 0x7F escaped.
+// `text` in double quotes, with ", \ escaped, and bytes below 0x20, 0x7F and bytes that are
+// not part of valid UTF-8 as \xHH. Longer than about a third of a line, it keeps its start
+// and its end with "..." between them.
 std::string QuoteLogText(std::string_view text);
+
+// Whether the log that TARNEL_LOG names can be written: empty when it can, when no log is
+// asked for and for standard error; else "PATH: reason". Front ends end the run when it
+// cannot, before any adapter is opened. A log that fails later is said once on standard
+// error ("The event log is incomplete: PATH: reason") and the run goes on.
+std::string CheckEventLog();
+
+// Forgets that a failed log write was said, as a process starts.
+void ResetEventLogState();
 
 }  // namespace tarnel

@@ -93,9 +93,9 @@ int PeekNonSpaceCounting(ByteStream& stream, std::uint64_t& line) {
 enum class Due { Address, Value, Lost };
 
 // The record loop of the readers. `named(address)` is called with the address of each
-// complete record; `bad(line, due, found, cause)` with each
-// malformed record, in file order: `found` is the character that failed (-1: the end), and
-// for a lost record `cause` is the line of the unfinished record that ran into it.
+// complete record; `bad(line, due, found, cause)` with each malformed record, in file
+// order: `found` is the character that failed (-1: the end), and for a lost record
+// `cause` is the line of the unfinished record that ran into it.
 template <class Named, class Bad>
 int ReadRecords(ByteStream& stream, std::uint16_t* image, std::uint32_t capacity, Named named,
                 Bad bad) {
@@ -241,7 +241,7 @@ ImageReadResult ReadWordImageCounted(ByteStream& stream, std::uint16_t* image,
 
 int ReadWordImage(const std::string& path, std::uint16_t* image, std::uint32_t capacity) {
     ByteStream stream;
-    if (!stream.Open(path, StreamMode::Text)) {
+    if (!stream.OpenRegularFile(path, StreamMode::Text).empty()) {
         return -1;
     }
     const int highest = ReadWordImage(stream, image, capacity);

@@ -23,7 +23,8 @@ namespace tarnel {
 // Reads the image file at path, in text mode, into image (capacity words). Writes only the
 // words that complete records name below capacity; every other word keeps the caller's
 // fill. Returns the highest address among the complete records, whether or not it was
-// below capacity, or -1 when the file cannot be opened, a read of it fails (the words read
+// below capacity, or -1 when the file cannot be opened or is not a regular file (a FIFO is
+// refused without waiting for a writer), a read of it fails (the words read
 // before the failure may have been written) or it holds no complete record. Malformed
 // records are passed over.
 int ReadWordImage(const std::string& path, std::uint16_t* image, std::uint32_t capacity);
