@@ -5,12 +5,35 @@
 #include <QCompleter>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QStringList>
+
+#include "scan/ImageFormats.h"
 
 namespace tarnel {
 namespace {
 
-const QString kRomFiles = QStringLiteral("ROM files (*.rom)");
 const QString kAllFiles = QStringLiteral("All files (*.*)");
+
+// A filter per format found from the content (raw binary needs a base address, which only
+// tarnel-cli takes), then one for all of them and one for every file.
+QStringList ImageNameFilters() {
+    QStringList filters;
+    QString all;
+    for (const ImageFormatInfo& format : ImageFormats()) {
+        if (!format.detected) {
+            continue;
+        }
+        const QString patterns = QString::fromUtf8(format.patterns.data(),
+                                                   static_cast<qsizetype>(format.patterns.size()));
+        filters << QString::fromUtf8(format.files.data(),
+                                     static_cast<qsizetype>(format.files.size())) +
+                       QStringLiteral(" (") + patterns + QLatin1Char(')');
+        all += (all.isEmpty() ? QString() : QStringLiteral(" ")) + patterns;
+    }
+    filters.prepend(QStringLiteral("All image files (") + all + QLatin1Char(')'));
+    filters << kAllFiles;
+    return filters;
+}
 
 }  // namespace
 
@@ -20,8 +43,9 @@ QFileDialog* MakeImageFileDialog(QWidget* parent) {
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters({kRomFiles, kAllFiles});
-    dialog->selectNameFilter(kRomFiles);
+    const QStringList filters = ImageNameFilters();
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.first());
 
     // The caption promises every file, but the dialog matches "*.*" as a pattern that needs
     // a dot. Whenever that filter becomes the current one, the file list is told to match

@@ -14,6 +14,9 @@ int CheckImage(const std::string& path, const ImageLoadOptions& options, std::FI
     }
     const ImageReadResult& read = image.read;
     std::fprintf(out, "image: %s\n", path.c_str());
+    const ImageFormatInfo& format = FormatInfo(image.format);
+    std::fprintf(out, "format: %s (%s)\n", std::string(format.name).c_str(),
+                 std::string(format.title).c_str());
     std::fprintf(out, "words: %u\n", static_cast<unsigned>(read.wordsInside));
     std::fprintf(out, "pages: %d\n", image.pages);
     std::fprintf(out, "lowest address: 0x%06X\n", static_cast<unsigned>(read.lowest));

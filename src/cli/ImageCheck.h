@@ -10,7 +10,8 @@
 namespace tarnel::cli {
 
 // Loads the flash image at `path` with `options` and prints to `out`, one "name: value"
-// line each: the image, its words inside the flash, pages, lowest and highest address,
+// line each: the image, the format it was read as ("format: ihex (Intel HEX)"), its words
+// inside the flash, pages, lowest and highest address,
 // words beyond the flash, malformed records (each listed with its line when passed over)
 // and the CRC-32 of the flash content (ImageCrc32). An image a request would refuse gets
 // the request's line on standard error instead ("tarnel-cli: Cannot read flash image:

@@ -55,9 +55,10 @@ int Run(const std::vector<std::string>& arguments) {
             std::printf("%s %s\n", kProgramName, TARNEL_FILE_VERSION);
             return 0;
         case CliAction::UsageError:
-            std::fprintf(stderr,
-                         "%s: %s\nUsage: %s [--lenient] [--adapter SERIAL|PORT] IMAGE.rom\n",
-                         kProgramName, options.error.c_str(), kProgramName);
+            std::fprintf(
+                stderr,
+                "%s: %s\nUsage: %s [--lenient] [--adapter SERIAL|PORT] [--format=NAME] IMAGE\n",
+                kProgramName, options.error.c_str(), kProgramName);
             return kUsageStatus;
         case CliAction::Check:
         case CliAction::Program:
@@ -66,6 +67,8 @@ int Run(const std::vector<std::string>& arguments) {
     SetReportProgramName(kProgramName);
     ImageLoadOptions loadOptions = ImageLoadOptionsFromEnvironment();
     loadOptions.lenient = loadOptions.lenient || options.lenient;
+    loadOptions.format = options.format;
+    loadOptions.formatOptions = options.imageOptions;
     if (options.action == CliAction::Check) {
         return CheckImage(options.image, loadOptions, stdout);
     }
@@ -89,6 +92,8 @@ int Run(const std::vector<std::string>& arguments) {
     ProgramRequest request;
     request.imagePath = options.image;
     request.lenient = loadOptions.lenient;
+    request.imageFormat = loadOptions.format;
+    request.imageReadOptions = loadOptions.formatOptions;
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     progress.EndLine();
     // The request has detached; this unloads the driver library.

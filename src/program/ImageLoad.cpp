@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "scan/ByteStream.h"
+#include "scan/ImageFormats.h"
 
 namespace tarnel {
 namespace {
@@ -17,26 +18,42 @@ std::string Plural(std::uint64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// Reads `path` into `image`, which holds the caller's fill and whose size is the capacity.
-// Sets image.failure (key `key`) for the refusals every image shares.
-void ReadChecked(const std::string& path, MessageKey key, const ImageLoadOptions& options,
-                 LoadedImage& image) {
+// Where a refusal stands: "PATH:LINE" for a line, as for malformed records, or
+// "PATH: offset 0x1F4".
+std::string Where(const std::string& path, const FilePlace& place) {
+    return place.kind == FilePlace::Kind::Line ? path + ":" + std::to_string(place.value)
+                                               : path + ": " + DescribePlace(place);
+}
+
+// Reads `path` into `image`, which holds the caller's fill and whose size is the capacity,
+// in `format` or the format its content shows. Sets image.failure (key `key`) for the
+// refusals every image shares.
+void ReadChecked(const std::string& path, MessageKey key, std::optional<ImageFormat> format,
+                 const ImageLoadOptions& options, LoadedImage& image) {
     image.path = path;
     if (path.empty()) {
         image.failure = Failure{key, "no file named"};
         return;
     }
-    ByteStream stream;
-    if (const std::string why = stream.OpenRegularFile(path, StreamMode::Text); !why.empty()) {
-        image.failure = Failure{key, path + ": " + why};
-        return;
-    }
     const auto capacity = static_cast<std::uint32_t>(image.words.size());
-    image.read = ReadWordImageCounted(stream, image.words.data(), capacity);
-    if (stream.Error()) {
-        image.failure = Failure{key, path + ": " + std::strerror(stream.ErrorNumber())};
+    const ImageFileRead file =
+        ReadImageFile(path, format, options.formatOptions, image.words.data(), capacity);
+    image.format = file.format;
+    if (!file.openFailure.empty()) {
+        image.failure = Failure{key, path + ": " + file.openFailure};
         return;
     }
+    if (file.readError != 0) {
+        image.failure = Failure{key, path + ": " + std::strerror(file.readError)};
+        return;
+    }
+    if (const auto& fault = file.result.fault) {
+        image.failure =
+            Failure{key, Where(path, fault->place) + ": " + fault->reason + " (read as " +
+                             std::string(FormatInfo(file.format).title) + ")"};
+        return;
+    }
+    image.read = file.result.read;
     const ImageReadResult& read = image.read;
     if (read.malformedCount > 0 && !options.lenient) {
         const MalformedRecord& first = read.malformed.front();
@@ -94,13 +111,15 @@ constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
 ImageLoadOptions ImageLoadOptionsFromEnvironment() {
     const char* value = std::getenv(kLenientVariable);
-    return {.lenient = value != nullptr && std::strcmp(value, "1") == 0};
+    ImageLoadOptions options;
+    options.lenient = value != nullptr && std::strcmp(value, "1") == 0;
+    return options;
 }
 
 LoadedImage LoadFlashImage(const std::string& path, const ImageLoadOptions& options) {
     LoadedImage image;
     image.words.assign(kFlashWords, 0xFFFF);
-    ReadChecked(path, msg::ErrFlashFile, options, image);
+    ReadChecked(path, msg::ErrFlashFile, options.format, options, image);
     if (!image.failure && image.read.wordsInside == 0) {
         // Erasing the chip and programming nothing would pass for a success.
         image.failure =
@@ -127,7 +146,8 @@ LoadedImage LoadBootloader(const std::vector<std::string>& places,
         return image;
     }
     image.words.assign(kBootloaderWords, 0x0000);
-    ReadChecked(*path, msg::ErrBootFile, options, image);
+    // The bootloader is always a file of "@" records.
+    ReadChecked(*path, msg::ErrBootFile, ImageFormat::Rom, options, image);
     if (!image.failure && image.read.highest >= static_cast<int>(kBootloaderWords)) {
         // It does not fit the bootloader buffer: uploading it would start a cut program.
         image.failure = Failure{

@@ -15,6 +15,7 @@
 
 #include "program/Mailbox.h"
 #include "report/MessageKeys.h"
+#include "scan/ImageFormats.h"
 #include "scan/ImageReader.h"
 
 namespace tarnel {
@@ -24,6 +25,10 @@ struct ImageLoadOptions {
     // for stored files that relied on that reading. Read errors and the other refusals
     // stand all the same.
     bool lenient = false;
+    // The flash image's format; nothing: found from its content. The bootloader is always
+    // read as "@" records.
+    std::optional<ImageFormat> format{};
+    ImageReadOptions formatOptions{};  // byte order and raw binary's base
 };
 
 // The options that the environment asks for: lenient when TARNEL_LENIENT_IMAGES is "1".
@@ -34,6 +39,7 @@ struct LoadedImage {
     // be programmed.
     std::optional<Failure> failure;
     std::string path;  // the file read (for the bootloader, the place where it was found)
+    ImageFormat format = ImageFormat::Rom;  // the format it was read as
     // Flash image: kFlashWords words, 0xFFFF where the file names none. Bootloader: its
     // words 0 to the highest address the file names, 0 where it names none.
     std::vector<std::uint16_t> words;
@@ -46,8 +52,10 @@ struct LoadedImage {
 // names the path: no path given; cannot be opened or is not a regular file (a FIFO, a
 // device or a directory is refused without waiting); a read fails ("PATH: <reason>");
 // malformed records unless lenient ("PATH:LINE: <what> (N malformed records in the
-// file)", the first of them); no complete record; no word inside the flash (the detail
-// says how many lie beyond it).
+// file)", the first of them); a file of another format that its reader refuses
+// ("PATH:LINE: <why> (read as Intel HEX)", or "PATH: offset 0x1F4: ..." for ELF and raw
+// binary); no complete record; no word inside the flash (the detail says how many lie
+// beyond it).
 LoadedImage LoadFlashImage(const std::string& path, const ImageLoadOptions& options);
 
 // Reads the bootloader from the first of `places` that exists (a place that cannot be

@@ -87,7 +87,9 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     const auto start = ClockNow();
     // Both files are read and checked before anything is reported, so that the log's start
     // line can say what would be programmed.
-    const ImageLoadOptions options{.lenient = request.lenient};
+    const ImageLoadOptions options{.lenient = request.lenient,
+                                   .format = request.imageFormat,
+                                   .formatOptions = request.imageReadOptions};
     const LoadedImage bootloader = LoadBootloader(request.bootloaderPlaces, options);
     const LoadedImage flash = LoadFlashImage(request.imagePath, options);
     ProgramStartFields fields;

@@ -25,6 +25,9 @@ struct ProgramRequest {
     bool attachedByUser = false;  // the user holds an attachment; kept after a success
     // Malformed records are passed over instead of refusing the file (ImageLoadOptions).
     bool lenient = ImageLoadOptionsFromEnvironment().lenient;
+    // The image's format (nothing: found from its content), byte order and raw binary's base.
+    std::optional<ImageFormat> imageFormat{};
+    ImageReadOptions imageReadOptions{};
 };
 
 struct ProgramOutcome {

@@ -160,18 +160,23 @@ TEST_F(MainformLayout, TabOrderStartsAtTheOpenButton) {
     EXPECT_EQ(Brun(window)->focusPolicy(), Qt::ClickFocus);
 }
 
-TEST_F(MainformLayout, OpenDialogHasTheTwoFiltersAndIsNotSeededFromTheFileBox) {
+TEST_F(MainformLayout, OpenDialogHasAFilterPerFormatAndIsNotSeededFromTheFileBox) {
     Efilename(window)->setText("typed.rom");
     QFileDialog* dialog = window.fileDialog();
-    EXPECT_EQ(dialog->nameFilters(), (QStringList{"ROM files (*.rom)", "All files (*.*)"}));
-    EXPECT_EQ(dialog->selectedNameFilter(), "ROM files (*.rom)");
+    const QString all =
+        "All image files (*.rom *.hex *.ihx *.ihex *.srec *.s19 *.s28 *.s37 *.mot *.elf *.out)";
+    EXPECT_EQ(dialog->nameFilters(),
+              (QStringList{all, "ROM files (*.rom)", "Intel HEX files (*.hex *.ihx *.ihex)",
+                           "S-record files (*.srec *.s19 *.s28 *.s37 *.mot)",
+                           "ELF files (*.elf *.out)", "All files (*.*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter(), all);
     EXPECT_TRUE(dialog->selectedFiles().isEmpty() ||
                 !dialog->selectedFiles().first().endsWith("typed.rom"));
 }
 
 TEST_F(MainformLayout, AllFilesListsFilesWithoutADotToo) {
     QTemporaryDir dir;
-    for (const char* name : {"image.rom", "notes.txt", "IMAGE"}) {
+    for (const char* name : {"image.rom", "image.hex", "notes.txt", "IMAGE"}) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -190,14 +195,18 @@ TEST_F(MainformLayout, AllFilesListsFilesWithoutADotToo) {
         names.sort();
         return names;
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == QStringList{"image.rom"}; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return listed() == QStringList{"image.hex", "image.rom"};
+        },
+        5000))
         << listed().join(' ').toStdString();
 
-    // The user picks the second filter; its caption stays as it was.
+    // The user picks the last filter; its caption stays as it was.
     types->setFocus();
-    QTest::keyClick(types, Qt::Key_Down);
+    QTest::keyClick(types, Qt::Key_End);
     EXPECT_EQ(dialog->selectedNameFilter(), "All files (*.*)");
-    const QStringList all{"IMAGE", "image.rom", "notes.txt"};
+    const QStringList all{"IMAGE", "image.hex", "image.rom", "notes.txt"};
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == all; }, 5000))
         << listed().join(' ').toStdString();
     dialog->reject();

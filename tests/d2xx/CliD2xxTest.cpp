@@ -9,10 +9,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/ImageReader.h"
@@ -121,6 +124,90 @@ TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     }
 }
 
+#ifndef _WIN32
+// The demo image in every format: raw binary written here, low byte first (and high byte
+// first), Intel HEX and S-records from it by objcopy, ELF by ld with its segment at another
+// virtual than physical address. Each programs the words of the "@" file with the same
+// wire trace; a broken file is refused before the adapter is opened.
+TEST_F(CliD2xx, EveryFormatOfOneImageProgramsTheSameWordsTheSameWay) {
+    if (std::system("command -v ld >/dev/null && command -v objcopy >/dev/null") != 0) {
+        GTEST_SKIP() << "needs ld and objcopy";
+    }
+    std::vector<std::uint16_t> words(32768, 0xFFFF);
+    const int highest = ReadWordImage(TARNEL_DEMO_IMAGE, words.data(), 32768);
+    ASSERT_GT(highest, 0);
+    std::string little;
+    std::string big;
+    for (int a = 0; a <= highest; ++a) {
+        little += {static_cast<char>(words[a] & 0xFF), static_cast<char>(words[a] >> 8)};
+        big += {static_cast<char>(words[a] >> 8), static_cast<char>(words[a] & 0xFF)};
+    }
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return (folder / name).string();
+    };
+    const std::string bin = write("demo.bin", little);
+    const std::string binBig = write("demo-big.bin", big);
+    write("map.ld", "SECTIONS { .text 0x40000 : AT(0) { *(.data) } }\n");
+    const std::string make =
+        "cd '" + folder.string() +
+        "' && objcopy -I binary -O ihex demo.bin demo.hex && objcopy -I binary -O srec "
+        "demo.bin demo.srec && ld -m elf_i386 --oformat elf32-i386 -N --no-warn-rwx-segments "
+        "-T map.ld -b binary -o demo.elf demo.bin";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    std::string hex;
+    std::getline(std::ifstream(folder / "demo.hex"), hex);
+    hex.erase(hex.find_last_not_of("\r") + 1);  // objcopy ends its lines with CR LF
+    const std::string badHex = write("bad.hex", hex.substr(0, hex.size() - 1) + "0\n");
+    std::ifstream elfFile(folder / "demo.elf", std::ios::binary);
+    const std::string elf{std::istreambuf_iterator<char>(elfFile), {}};
+    const std::string cutElf = write("cut.elf", elf.substr(0, 100));
+
+    const SimRunResult reference = Run({TARNEL_DEMO_IMAGE});
+    ASSERT_EQ(reference.exitStatus, 0) << reference.output;
+    // The format --check names, and what it says from the pages on (the binary files name
+    // the blank words between the demo's pages too, so their word counts differ).
+    const auto checked = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "--check");
+        const std::string said = Run(arguments).output;
+        const std::size_t format = said.find("\nformat: ") + 9;
+        const std::size_t end = said.find('\n', format);
+        return std::make_pair(said.substr(format, end - format),
+                              said.substr(std::min(said.find("\npages: "), said.size())));
+    };
+    const std::string referenceCheck = checked({TARNEL_DEMO_IMAGE}).second;
+    const struct {
+        std::vector<std::string> arguments;
+        const char* refusal;      // how the line on standard error starts; empty: programmed
+        const char* format = "";  // as --check names it
+    } cases[] = {
+        {{(folder / "demo.hex").string()}, "", "ihex (Intel HEX)"},
+        {{(folder / "demo.srec").string()}, "", "srec (Motorola S-records)"},
+        {{(folder / "demo.elf").string()}, "", "elf (ELF)"},
+        {{"--format=bin", "--base=0", bin}, "", "bin (raw binary)"},
+        {{"--format=bin", "--base=0", "--byte-order=big", binBig}, "", "bin (raw binary)"},
+        {{badHex}, ":1: checksum is"},
+        {{cutElf}, ": offset 0x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const SimRunResult run = Run(c.arguments);
+        ASSERT_TRUE(run.started);
+        if (*c.refusal == '\0') {
+            EXPECT_EQ(run.exitStatus, 0) << run.output;
+            EXPECT_EQ(run.flash, words);
+            EXPECT_EQ(run.calls, reference.calls);
+            EXPECT_EQ(checked(c.arguments), std::make_pair(std::string(c.format), referenceCheck));
+        } else {
+            EXPECT_EQ(run.exitStatus, 2);
+            const std::string line = "tarnel-cli: Cannot read flash image: " + c.arguments.back();
+            EXPECT_EQ(run.output.rfind(line + c.refusal, 0), 0u) << run.output;
+            EXPECT_TRUE(run.calls.empty());
+        }
+    }
+}
+#endif
+
 TEST_F(CliD2xx, ALibraryThatCannotBeLoadedIsNamedWithExitCode2) {
     const std::string missing = (folder / "no-such-d2xx-library").string();
     std::vector<std::string> libraries = {missing};
@@ -198,7 +285,8 @@ TEST_F(CliD2xx, CheckTellsWhatAnImageWouldProgramWithoutTouchingAnAdapter) {
     EXPECT_EQ(lenient.exitStatus, 0);
     EXPECT_EQ(withoutCr(lenient.output),
               "image: " + image +
-                  "\nwords: 2\npages: 2\nlowest address: 0x000000\nhighest address: 0x008000\n"
+                  "\nformat: rom (@ records)\nwords: 2\npages: 2\nlowest address: "
+                  "0x000000\nhighest address: 0x008000\n"
                   "words beyond the flash: 1\nmalformed records: 2\n"
                   "  line 5: four hex digits of value expected, found a line end\n"
                   "  line 6: lost: the unfinished record on line 5 ran on into this line\n"
@@ -228,13 +316,18 @@ TEST_F(CliD2xx, HelpVersionAndWrongCommandLines) {
         const char* said;  // the start of the output
     };
     const Case cases[] = {
-        {{"--help"}, 0, "Usage: tarnel-cli [--lenient] [--adapter SERIAL|PORT] IMAGE.rom\n"},
+        {{"--help"}, 0, "Usage: tarnel-cli [--lenient] [--adapter SERIAL|PORT] [--format=NAME]"},
         {{"--version"}, 0, "tarnel-cli " TARNEL_VERSION "\n"},
         {{}, 64, "tarnel-cli: no image named\n"},
         {{"a.rom", "b.rom"}, 64, "tarnel-cli: one image at a time"},
         {{"-p", "a.rom"}, 64, "tarnel-cli: unknown option -p\n"},
         {{"a.rom", "--adapter"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
         {{"--adapter=", "a.rom"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
+        {{"--format=hexx", "a.hex"}, 64, "tarnel-cli: unknown image format hexx (formats: rom,"},
+        {{"--format=bin", "a.bin"}, 64, "tarnel-cli: --format=bin needs --base=ADDRESS"},
+        {{"--base=0x200", "a.hex"}, 64, "tarnel-cli: --base is for --format=bin only\n"},
+        {{"--format=bin", "--base=2k", "a.bin"}, 64, "tarnel-cli: --base takes a byte address"},
+        {{"--byte-order=middle", "a.hex"}, 64, "tarnel-cli: --byte-order is little or big"},
     };
     for (const Case& c : cases) {
         std::string line;
