@@ -338,12 +338,24 @@ pid_t Emulator::Start(const std::vector<std::string>& argv, bool asCommand) {
         envp.push_back(e.data());
     }
     envp.push_back(nullptr);
+    // A command run as nobody from a folder that only its owner may enter (a private home
+    // folder, a build folder under one) could not even be started; say so rather than
+    // leave a bare exit status.
+    const bool checkReach = drop && argv[0].find('/') != std::string::npos;
+    const std::string unreachable = "tarnel-usb-emulator: the user nobody may not run " + argv[0] +
+                                    ": with --no-permission the command must lie in a folder "
+                                    "that every user may enter\n";
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to the exec.
         if (drop && (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid_) != 0 ||
                      ::setuid(nobodyUid_) != 0)) {
+            ::_exit(126);
+        }
+        if (checkReach && ::access(args[0], X_OK) != 0) {
+            [[maybe_unused]] const ssize_t written =
+                ::write(STDERR_FILENO, unreachable.data(), unreachable.size());
             ::_exit(126);
         }
         // The command never outlives the emulator, also when the emulator is killed.
