@@ -28,7 +28,7 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(log));
 
     test::SetEnvironment("TARNEL_LOG", log.string());
-    LogProgramStart("a \"b\"\\c\nd.rom", 3, 12);
+    LogProgramStart("a \"b\"\\c\nd\x1F\x7F.rom", 3, 12);
     ReportError(msg::ErrPageProgram, "page \"7\"");
     LogProgramEnd(false, 0.25, ExitCode());
     LogProgramStart("x.rom", -1, -1);
@@ -45,7 +45,7 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     std::filesystem::remove(log);
     const std::string stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z pid=\d+ )";
     const std::vector<std::string> expected = {
-        R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3 beyond=12$)",
+        R"(start image="a \\"b\\"\\\\c\\x0Ad\\x1F\\x7F\.rom" pages=3 beyond=12$)",
         R"(message key=ErrPageProgram text="Page programming error" caption="Programming error" exit=1 detail="page \\"7\\""$)",
         R"(end outcome=failure seconds=0\.250 exit=1$)",
         R"(start image="x\.rom" pages=- beyond=-$)",
