@@ -41,7 +41,8 @@ Options:
                         at the start: claiming fails until it is detached, and a connect
                         request binds it again
   --no-permission       the command may not open the device nodes (mode 000; run as root,
-                        the command runs as the user nobody)
+                        the command runs as the user nobody, so it and its files must lie
+                        in a folder that every user may enter)
   --unplug-at=N         the first adapter vanishes when the N-th bulk OUT transfer of the
                         run is submitted: transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows

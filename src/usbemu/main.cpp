@@ -39,6 +39,8 @@ namespace {
 constexpr int kUsageExit = 64;
 constexpr int kUnavailableExit = 69;
 constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
+// Beside the emulator: gives each command its own uevent socket (EventSocketPreload.cpp).
+constexpr const char* kEventSocketLibrary = "libtarnel-usbemu-preload.so";
 
 volatile sig_atomic_t commandPid = 0;
 
@@ -112,7 +114,7 @@ private:
     bool Attach(EmulatedDevice& device, std::string* error);
     bool PreloadWorks();
     bool OpenUpTestbed(std::string* error);
-    std::vector<std::string> CommandEnvironment() const;
+    std::vector<std::string> CommandEnvironment(bool eventSockets) const;
     pid_t Start(const std::vector<std::string>& argv, bool asCommand);
     void Unplug(EmulatedDevice& device);
     void Finish(int status, const rusage& usage, double wallSeconds);
@@ -124,6 +126,7 @@ private:
     TransferFaults transferFaults_;
     UMockdevTestbed* testbed_ = nullptr;
     std::string root_;
+    std::string eventSocketLibrary_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     EmulatedDevice* firstAdapter_ = nullptr;
     bool dropPrivileges_ = false;
@@ -179,6 +182,13 @@ bool Emulator::SetUp(std::string* error) {
         dropPrivileges_ = true;
         nobodyUid_ = nobody->pw_uid;
         nobodyGid_ = nobody->pw_gid;
+    }
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    eventSocketLibrary_ = (self.parent_path() / kEventSocketLibrary).string();
+    if (ec || ::access(eventSocketLibrary_.c_str(), R_OK) != 0) {
+        *error = std::string("cannot find ") + kEventSocketLibrary + " beside the emulator";
+        return false;
     }
     testbed_ = umockdev_testbed_new();
     if (testbed_ == nullptr) {
@@ -284,9 +294,15 @@ bool Emulator::OpenUpTestbed(std::string* error) {
     return true;
 }
 
-std::vector<std::string> Emulator::CommandEnvironment() const {
+// `eventSockets`: with the library that keeps the uevent sockets of commands started side
+// by side apart. A command run as nobody goes without it, since nobody may not be allowed
+// to read the emulator's folder; it runs alone.
+std::vector<std::string> Emulator::CommandEnvironment(bool eventSockets) const {
     std::vector<std::string> env;
     std::string preload = kPreloadLibrary;
+    if (eventSockets) {
+        preload.insert(0, eventSocketLibrary_ + " ");
+    }
     std::string asan = "verify_asan_link_order=0";
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -308,7 +324,8 @@ std::vector<std::string> Emulator::CommandEnvironment() const {
 }
 
 pid_t Emulator::Start(const std::vector<std::string>& argv, bool asCommand) {
-    std::vector<std::string> env = CommandEnvironment();
+    const bool drop = asCommand && dropPrivileges_;
+    std::vector<std::string> env = CommandEnvironment(!drop);
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) {
@@ -321,13 +338,24 @@ pid_t Emulator::Start(const std::vector<std::string>& argv, bool asCommand) {
         envp.push_back(e.data());
     }
     envp.push_back(nullptr);
+    // A command run as nobody from a folder that only its owner may enter (a private home
+    // folder, a build folder under one) could not even be started; say so rather than
+    // leave a bare exit status.
+    const bool checkReach = drop && argv[0].find('/') != std::string::npos;
+    const std::string unreachable = "tarnel-usb-emulator: the user nobody may not run " + argv[0] +
+                                    ": with --no-permission the command must lie in a folder "
+                                    "that every user may enter\n";
     const pid_t parent = ::getpid();
-    const bool drop = asCommand && dropPrivileges_;
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here to the exec.
         if (drop && (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid_) != 0 ||
                      ::setuid(nobodyUid_) != 0)) {
+            ::_exit(126);
+        }
+        if (checkReach && ::access(args[0], X_OK) != 0) {
+            [[maybe_unused]] const ssize_t written =
+                ::write(STDERR_FILENO, unreachable.data(), unreachable.size());
             ::_exit(126);
         }
         // The command never outlives the emulator, also when the emulator is killed.

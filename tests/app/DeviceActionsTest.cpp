@@ -155,6 +155,9 @@ TEST_F(DeviceActions, AFailureAtATestedStepReportsOnceAndDetaches) {
         {"run: run execute", "write-error=6", &TFmainform::ACrunExecute, 2},
         {"stop: set-up write, halt never sent", "write-error=5", &TFmainform::ACstopExecute, 1},
         {"stop: halt execute", "write-error=6", &TFmainform::ACstopExecute, 2},
+        // A short write leaves the link usable, so only the set-up's own check can see it.
+        {"run: short set-up write", "short-write=5", &TFmainform::ACrunExecute, 3},
+        {"stop: short set-up write", "short-write=5", &TFmainform::ACstopExecute, 3},
         {"reset: reset execute, no restart", "write-error=11", &TFmainform::ACresetExecute, 7},
         {"reset: restart", "write-error=12", &TFmainform::ACresetExecute, 8},
     };

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -37,6 +44,47 @@ private:
     std::optional<std::string> old_;
 };
 
+#ifndef _WIN32
+// A socket where an X server of display :N listens, for as long as the object lives; N is
+// -1 when none could be made.
+class ListeningDisplay {
+public:
+    ListeningDisplay() {
+        ::mkdir("/tmp/.X11-unix", 01777);
+        for (int n = 700 + static_cast<int>(::getpid() % 200); n < 1000 && number_ < 0; ++n) {
+            path_ = "/tmp/.X11-unix/X" + std::to_string(n);
+            fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            path_.copy(address.sun_path, path_.size());
+            if (fd_ >= 0 &&
+                ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                ::listen(fd_, 4) == 0) {
+                number_ = n;
+            } else if (fd_ >= 0) {
+                ::close(fd_);
+                fd_ = -1;
+            }
+        }
+    }
+    ~ListeningDisplay() {
+        if (number_ >= 0) {
+            ::close(fd_);
+            ::unlink(path_.c_str());
+        }
+    }
+    ListeningDisplay(const ListeningDisplay&) = delete;
+    ListeningDisplay& operator=(const ListeningDisplay&) = delete;
+
+    int Number() const { return number_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    int number_ = -1;
+};
+#endif
+
 struct FallbackCase {
     const char* name;
     std::vector<std::string> arguments;
@@ -46,7 +94,15 @@ struct FallbackCase {
 };
 
 TEST(HeadlessFallback, OnlyUnattendedRunsWithoutAReachableDisplayGoOffscreen) {
+#ifndef _WIN32
+    const ListeningDisplay live;
+    ASSERT_GE(live.Number(), 0) << "no display socket could be made";
+    const std::string liveScreen = ":" + std::to_string(live.Number()) + ".0";
+#else
+    const std::string liveScreen = ":0.0";
+#endif
     const FallbackCase cases[] = {
+        {"live display with a screen number", {"-p", "-cc"}, nullptr, liveScreen.c_str(), false},
         {"unattended, no display", {"-cc", "-p", "a.rom"}, nullptr, nullptr, true},
         {"unattended with -c", {"-p", "-c"}, nullptr, nullptr, true},
         {"display that answers nowhere", {"-p", "-cc"}, nullptr, ":987", true},

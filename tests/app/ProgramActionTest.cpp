@@ -243,6 +243,9 @@ TEST_F(ProgramAction, InputGivenDuringARequestStartsNothingAndShowsNoWindow) {
     window->setAboutWindow(&about);
     window->show();
     UseImage({{0, 0x1234}, {9 * 256, 0x5678}});
+    QApplication::setActiveWindow(window.get());
+    Efilename(*window)->setFocus();
+    ASSERT_TRUE(Efilename(*window)->hasFocus());
     bool aboutOpened = false;
     bool busyWhileFlashing = false;
     // A stray click on Program and Enter, queued while the request runs: they are served
@@ -303,6 +306,7 @@ TEST_F(ProgramAction, InputGivenDuringARequestStartsNothingAndShowsNoWindow) {
     EXPECT_TRUE(ACabout(*window)->isEnabled());
     EXPECT_FALSE(Attached());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Efilename(*window)->hasFocus());
 }
 
 // Counts the paint events of one widget.
@@ -382,7 +386,12 @@ TEST_F(ProgramAction, CloseAfterProgramEndsTheRunWithoutDetachingTheUsersAttachm
     window->show();
     SBattach(*window)->click();
     ASSERT_TRUE(Attached());
-    QTimer::singleShot(0, window.get(), [this] { Bprogram(*window)->click(); });
+    QTimer::singleShot(0, window.get(), [this] {
+        // A close asked for during the request: the run's own end comes first, and the
+        // close is not carried out after it.
+        QTimer::singleShot(0, window.get(), [this] { window->close(); });
+        Bprogram(*window)->click();
+    });
     QTimer::singleShot(10000, window.get(), [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);  // ended by the close step, not by the time-out
     ExpectFlashHoldsTheImage();

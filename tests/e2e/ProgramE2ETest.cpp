@@ -176,13 +176,18 @@ struct ClosingFailure {
     std::vector<std::string> arguments;  // "IMAGE" stands for a good image
     const char* faults;
     // The bootloader beside the program: null for the stand-in built beside tarnel-sim,
-    // "" for none, otherwise the text of the flash.ram to use.
+    // "" for none, kFolder for a folder named flash.ram, otherwise the text of the
+    // flash.ram to use.
     const char* bootloader;
     bool adapterTouched;
+    const char* says = "";  // part of the failure's message
 };
+
+constexpr const char* kFolder = "/";
 
 TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
     const std::string image = WriteImage({{0, 0x0001}});
+    const ScopedLog logged("-");  // the log's lines go into the output
     const ClosingFailure cases[] = {
         {"flash.ram missing", {"-cc", "-p", "IMAGE"}, "", "", false},
         {"flash.ram without a record", {"-cc", "-p", "IMAGE"}, "", "; nothing\n", false},
@@ -192,7 +197,15 @@ TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
          "",
          "@000000 B007\n@000800 0000\n",
          false},
-        {"empty file box", {"-cc", "-p"}, "", nullptr, false},
+        // Found but unreadable: the reason is told, not another place looked for.
+        {"flash.ram is a folder", {"-cc", "-p", "IMAGE"}, "", kFolder, false, "flash.ram: "},
+        // The program's own name is no image.
+        {"empty file box",
+         {"-p", "-cc"},
+         "",
+         nullptr,
+         false,
+         "Cannot read flash image: no file named"},
         {"image does not exist", {"-cc", "-p", "no-such.rom"}, "", nullptr, false},
         {"image is a folder", {"-cc", "-p", "."}, "", nullptr, false},
         {"no adapter", {"-cc", "-p", "IMAGE"}, "no-adapter", nullptr, true},
@@ -211,7 +224,9 @@ TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
             fs::create_directories(lonely);
             const fs::path copy = lonely / fs::path(TarnelSimPath()).filename();
             fs::copy_file(TarnelSimPath(), copy);
-            if (*c.bootloader != '\0') {
+            if (c.bootloader == kFolder) {
+                fs::create_directory(lonely / "flash.ram");
+            } else if (*c.bootloader != '\0') {
                 std::ofstream(lonely / "flash.ram") << c.bootloader;
             }
             request.executable = copy.string();
@@ -220,6 +235,12 @@ TEST_F(ProgramE2E, FileAndAdapterFailuresCloseTheToolWithExitCodeTwo) {
         ASSERT_TRUE(run.started);
         ASSERT_FALSE(run.timedOut) << run.output;
         EXPECT_EQ(run.exitStatus, 2) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        // The log's end line carries the exit code the run ends with.
+        const auto end = run.output.find(" end outcome=failure ");
+        ASSERT_NE(end, std::string::npos) << run.output;
+        const std::string endLine = run.output.substr(end, run.output.find('\n', end) - end);
+        EXPECT_TRUE(endLine.ends_with(" exit=2")) << endLine;
         EXPECT_EQ(!run.calls.empty(), c.adapterTouched);
         for (const auto& call : run.calls) {
             EXPECT_EQ(call.rfind("FT_Write", 0), std::string::npos) << call;

@@ -76,6 +76,7 @@ TEST(EventLogTest, TextsAreEscapedWhereTheyAreNotUtf8AndShortenedInTheMiddle) {
         {"a\xFF\xC3(b", R"("a\xFF\xC3(b")"},                           // stray bytes
         {"\xC0\xAF\xED\xA0\x80", R"("\xC0\xAF\xED\xA0\x80")"},         // overlong, surrogate
         {"\xF0\x9F\x98", R"("\xF0\x9F\x98")"},                         // cut by the end
+        {"d\x1F\x7F", R"("d\x1F\x7F")"},                               // controls, DEL
     };
     for (const auto& tc : cases) {
         EXPECT_EQ(QuoteLogText(tc.text), tc.quoted);

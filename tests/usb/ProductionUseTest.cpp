@@ -86,9 +86,23 @@ TEST_F(ProductionUse, AdaptersAreListedFirstInPortOrderWithTheirAccess) {
     EXPECT_EQ(Lines(run.output), (std::vector<std::string>{"1-2 EMU00001 001/003 usable",
                                                            "1-3 EMU00002 001/004 usable"}));
 
-    run = Emulate({"--no-permission"}, {TARNEL_ADAPTERS_TOOL});
+    // As root the lister runs as nobody: a copy in the folder every user may read.
+    const fs::path lister = dir_ / "tarnel-adapters";
+    fs::copy_file(TARNEL_ADAPTERS_TOOL, lister);
+    run = Emulate({"--no-permission"}, {lister.string()});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(run.output.rfind("1-1 EMU00001 001/002 no-permission (", 0), 0u) << run.output;
+
+    // From a folder that nobody may enter, the emulator says why it cannot start the lister.
+    if (::geteuid() == 0) {
+        const fs::path closed = dir_ / "closed";
+        fs::create_directory(closed);
+        fs::copy_file(TARNEL_ADAPTERS_TOOL, closed / "tarnel-adapters");
+        ::chmod(closed.c_str(), 0700);
+        run = Emulate({"--no-permission"}, {(closed / "tarnel-adapters").string()});
+        EXPECT_EQ(run.exitStatus, 126);
+        EXPECT_NE(run.output.find("the user nobody may not run"), std::string::npos) << run.output;
+    }
 }
 
 TEST_F(ProductionUse, TarnelAdapterChoosesOneAdapterBySerialOrPort) {
