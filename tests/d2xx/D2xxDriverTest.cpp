@@ -155,7 +155,7 @@ TEST_F(D2xxDriver, TheAdapterListingComesFromTheLibrary) {
         std::string listed;
     };
     const Case cases[] = {
-        {"foreign-first", 0, "0x12 SIM00001 - usable\n"},
+        {"foreign-first", 0, "0x12 SIM00001 - usable \"Simulated programming adapter\"\n"},
         {"no-adapter", 2,
          "tarnel-adapters: the D2XX library lists no adapter (USB ID 0403:f1a0)\n"},
     };
