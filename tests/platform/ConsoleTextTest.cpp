@@ -44,7 +44,9 @@ TEST(ConsoleText, AFileGetsTheBytesUnchanged) {
 TEST(ConsoleText, AConsoleShowsEveryLetter) {
     FreeConsole();
     ASSERT_NE(AllocConsole(), 0);
-    ASSERT_NE(SetConsoleOutputCP(850), 0);
+    // The code page of a Western console; with UTF-8 the check below could not fail.
+    SetConsoleOutputCP(437);
+    ASSERT_NE(GetConsoleOutputCP(), static_cast<UINT>(CP_UTF8));
     HANDLE console =
         CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -54,7 +56,13 @@ TEST(ConsoleText, AConsoleShowsEveryLetter) {
     std::FILE* stream = _fdopen(descriptor, "wb");
     ASSERT_NE(stream, nullptr);
     CONSOLE_SCREEN_BUFFER_INFO before{};
-    ASSERT_NE(GetConsoleScreenBufferInfo(console, &before), 0);
+    if (GetConsoleScreenBufferInfo(console, &before) == 0) {
+        // Wine makes a working console only with a display; scripts/test-windows-window
+        // runs this test again in Xvfb and requires it to pass there.
+        std::fclose(stream);
+        FreeConsole();
+        GTEST_SKIP() << "no console screen buffer here (error " << GetLastError() << ")";
+    }
 
     EXPECT_TRUE(WriteText(stream, kNonAsciiPath));
 
