@@ -4,17 +4,20 @@
 // ACCESS is "usable", "no-permission" or "unavailable"; a line that is not usable goes on
 // with what to check. A serial number that cannot be read shows as "-". Exit status 0
 // when at least one adapter is usable, otherwise 2.
-// With TARNEL_DRIVER=d2xx the list comes from the D2XX library instead:
-//   LOCATION SERIAL - ACCESS
+// On Windows, and on Linux with TARNEL_DRIVER=d2xx, the list comes from the D2XX library:
+//   LOCATION SERIAL - ACCESS "DESCRIPTION"
 // LOCATION is the driver's location ID (0x142 for port 1-4.2); ACCESS is "usable", or
-// "unavailable" when the driver reports the adapter open.
+// "unavailable (open)" when the driver reports the adapter open in another program.
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#ifndef _WIN32
 #include "platform/AdapterInventory.h"
+#endif
+#include "platform/ConsoleText.h"
 #include "platform/DriverApi.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
@@ -24,6 +27,18 @@ namespace {
 constexpr int kExitUsable = 0;
 constexpr int kExitNoneUsable = 2;
 
+#ifdef _WIN32
+void PrintUsage() {
+    std::puts(
+        "Usage: tarnel-adapters\n"
+        "Lists the connected programming adapters (USB ID 0403:f1a0) as the D2XX driver\n"
+        "(ftd2xx.dll) sees them, one per line:\n"
+        "  LOCATION SERIAL - ACCESS \"DESCRIPTION\"\n"
+        "LOCATION or SERIAL is what TARNEL_ADAPTER and tarnel-cli --adapter take to choose\n"
+        "one adapter; ACCESS is usable, or unavailable (open) when another program holds it.\n"
+        "Exit status: 0 when at least one adapter is usable, otherwise 2.");
+}
+#else
 const char* AccessWord(tarnel::usb::AdapterAccess access) {
     switch (access) {
         case tarnel::usb::AdapterAccess::Usable:
@@ -42,16 +57,19 @@ void PrintUsage() {
         "Lists the connected programming adapters (USB ID 0403:f1a0), one per line:\n"
         "  PORT SERIAL BUS/DEVICE ACCESS\n"
         "PORT or SERIAL is what TARNEL_ADAPTER takes to choose one adapter.\n"
-        "With TARNEL_DRIVER=d2xx, the D2XX library's list: LOCATION SERIAL - ACCESS.\n"
+        "With TARNEL_DRIVER=d2xx, the D2XX library's list:\n"
+        "  LOCATION SERIAL - ACCESS \"DESCRIPTION\"\n"
         "Exit status: 0 when at least one adapter is usable, otherwise 2.");
 }
+#endif
 
 constexpr std::uint32_t kAdapterId = 0x0403F1A0u;
 
 // The adapters as the D2XX library lists them.
 int ListThroughD2xx() {
     if (const std::string error = tarnel::InstallBackendFromEnvironment(); !error.empty()) {
-        std::fprintf(stderr, "tarnel-adapters: %s\n", error.c_str());
+        // The error names the library's path, which may hold any letter.
+        tarnel::WriteText(stderr, "tarnel-adapters: " + error + "\n");
         return kExitNoneUsable;
     }
     std::uint32_t count = 0;
@@ -67,7 +85,8 @@ int ListThroughD2xx() {
         std::uint32_t id = 0;
         std::uint32_t location = 0;
         char serial[kSerialSize] = {};
-        if (FT_GetDeviceInfoDetail(index, &flags, nullptr, &id, &location, serial, nullptr,
+        char description[kDescriptionSize] = {};
+        if (FT_GetDeviceInfoDetail(index, &flags, nullptr, &id, &location, serial, description,
                                    nullptr) != FT_OK ||
             id != kAdapterId) {
             continue;
@@ -75,8 +94,12 @@ int ListThroughD2xx() {
         anyAdapter = true;
         const bool usable = (flags & FT_FLAGS_OPENED) == 0;
         anyUsable = anyUsable || usable;
-        std::printf("0x%X %s - %s\n", static_cast<unsigned>(location),
-                    serial[0] != '\0' ? serial : "-", usable ? "usable" : "unavailable (open)");
+        // The driver fills both texts but does not promise to end them.
+        serial[kSerialSize - 1] = '\0';
+        description[kDescriptionSize - 1] = '\0';
+        std::printf("0x%X %s - %s \"%s\"\n", static_cast<unsigned>(location),
+                    serial[0] != '\0' ? serial : "-", usable ? "usable" : "unavailable (open)",
+                    description);
     }
     tarnel::InstallDriverBackend(nullptr);
     if (!anyAdapter) {
@@ -93,6 +116,9 @@ int main(int argc, char** argv) {
         PrintUsage();
         return std::strcmp(argv[1], "--help") == 0 ? kExitUsable : kExitNoneUsable;
     }
+#ifdef _WIN32
+    return ListThroughD2xx();
+#else
     if (const char* driver = std::getenv(tarnel::kDriverVariable);
         driver != nullptr && std::strcmp(driver, "d2xx") == 0) {
         return ListThroughD2xx();
@@ -132,4 +158,5 @@ int main(int argc, char** argv) {
         std::putchar('\n');
     }
     return anyUsable ? kExitUsable : kExitNoneUsable;
+#endif
 }

@@ -44,7 +44,13 @@ std::string UsageText(std::string_view program) {
                        "             standard error, \"tarnel: TEXT: DETAIL\"\n"
                        "  --help     print this text and exit\n"
                        "  --version  print the version and exit\n"
+#ifdef _WIN32
+                       "Started from a console, the tool does not hold the prompt: use\n"
+                       "start \"\" /wait (or Start-Process -Wait in PowerShell) for the exit "
+                       "status.\n"
+#else
                        "With -p and -c or -cc and no display, the tool runs without a window.\n"
+#endif
                        "\n"
                        "The bootloader (flash.ram: an image file of text @ records, at most "
                        "2048 words)\nis read from the first of these that exists:\n";
@@ -54,7 +60,15 @@ std::string UsageText(std::string_view program) {
     text +=
         "\n"
         "Environment:\n"
+#ifdef _WIN32
+        "  TARNEL_ADAPTER     use only the adapter with this serial number or location\n"
+        "                     (as tarnel-adapters lists them)\n"
+        "  TARNEL_D2XX_LIBRARY  the driver library to load instead of ftd2xx.dll\n"
+#else
         "  TARNEL_ADAPTER     use only the adapter with this serial number or USB port path\n"
+        "  TARNEL_DRIVER      libftdi (the default) or d2xx, the driver library to use\n"
+        "  TARNEL_D2XX_LIBRARY  the D2XX library to load instead of libftd2xx.so\n"
+#endif
         "  TARNEL_LOG         append one line per event to this file (-: standard error)\n"
         "  TARNEL_BOOTLOADER  the bootloader image to use, and no other\n"
         "  TARNEL_LENIENT_IMAGES  1: pass over malformed image records instead of refusing\n"
@@ -63,10 +77,15 @@ std::string UsageText(std::string_view program) {
         "  0  nothing failed\n"
         "  1  debug-port or programming failure\n"
         "  2  file or adapter failure\n"
+#ifndef _WIN32
         "  " +
         std::to_string(kNoDisplayStatus) +
         "  no display could be opened for the window\n"
-        "  128+N  a run stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n";
+        "  128+N  a run stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n"
+#else
+        "  130  a run stopped by Ctrl+C, Ctrl+Break or the console's close\n"
+#endif
+        ;
     return text;
 }
 

@@ -39,8 +39,11 @@ QStringList ImageNameFilters() {
 
 QFileDialog* MakeImageFileDialog(QWidget* parent) {
     auto* dialog = new QFileDialog(parent);
-    // Qt's own dialog on every desktop: the filter below works on its file list.
+#ifndef _WIN32
+    // Qt's own dialog on Linux desktops: the filter below works on its file list. Windows
+    // users get the system's dialog, where "*.*" matches every file already.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+#endif
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList filters = ImageNameFilters();

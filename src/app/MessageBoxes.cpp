@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <string>
 
+#include "app/NativePath.h"
 #include "report/Reportlst.h"
 
 namespace tarnel {
@@ -38,8 +40,8 @@ int ShowMessageBox(const char* text, const char* caption, std::int32_t flags,
     QMessageBox box(icon, title, QString::fromUtf8(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     if (!detail.empty()) {
-        box.setInformativeText(
-            QString::fromLocal8Bit(detail.data(), static_cast<qsizetype>(detail.size())));
+        // The detail names files as the layers below take them (UTF-8 on Windows).
+        box.setInformativeText(PathToQString(std::string(detail)));
         // Plain text: a file name is shown as it is, never read as markup.
         if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
             label->setTextFormat(Qt::PlainText);

@@ -179,7 +179,11 @@ const char* CliUsage() {
            "\n"
            "The bootloader image flash.ram is read from the folder of the executable.\n"
            "Environment: TARNEL_ADAPTER, TARNEL_LOG (event log; - for standard error),\n"
+#ifdef _WIN32
+           "TARNEL_D2XX_LIBRARY (another ftd2xx.dll), TARNEL_LENIENT_IMAGES.\n"
+#else
            "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY, TARNEL_LENIENT_IMAGES.\n"
+#endif
            "\n"
            "Exit status: 0 programmed; 1 debug-port or programming failure; 2 file,\n"
            "adapter or driver failure; 64 wrong command line.\n";

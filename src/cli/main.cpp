@@ -17,6 +17,7 @@
 #include "cli/ImageCheck.h"
 #include "cli/TerminalProgress.h"
 #include "platform/AdapterSelection.h"
+#include "platform/ConsoleText.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
 #include "platform/StopSignals.h"
@@ -83,7 +84,8 @@ int Run(const std::vector<std::string>& arguments) {
         ChooseAdapter(*options.adapter);
     }
     if (const std::string error = InstallBackendFromEnvironment(); !error.empty()) {
-        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
+        // The line names the library's path, which may hold any letter.
+        WriteText(stderr, std::string(kProgramName) + ": " + error + "\n");
         return kDriverStatus;
     }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ConsoleText.h"
 #include "report/EventLog.h"
 
 namespace tarnel {
@@ -41,8 +42,7 @@ void WriteErrorLine(std::string_view text, std::string_view detail) {
         append(detail);
     }
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    WriteText(stderr, line);
 }
 }  // namespace
 

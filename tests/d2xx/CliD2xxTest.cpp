@@ -92,6 +92,36 @@ TEST_F(CliD2xx, OnATerminalTheProgressLineEndsWithTheTime) {
 }
 #endif
 
+#ifdef TARNEL_ADAPTERS_TOOL
+// The adapter list through the library: chosen by TARNEL_DRIVER=d2xx on Linux, without
+// being asked for on Windows. Of the stand-in's two devices only the adapter is listed.
+TEST_F(CliD2xx, TheAdapterListComesFromTheLibrary) {
+#ifdef _WIN32
+    UnsetEnvironment("TARNEL_DRIVER");
+#endif
+    const struct {
+        const char* faults;
+        int exitStatus;
+        std::string listed;
+    } cases[] = {
+        {"foreign-first", 0, "0x12 SIM00001 - usable \"Simulated programming adapter\"\n"},
+        {"no-adapter", 2,
+         "tarnel-adapters: the D2XX library lists no adapter (USB ID 0403:f1a0)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.faults);
+        SimRunRequest request;
+        request.executable = TARNEL_ADAPTERS_TOOL;
+        request.faults = c.faults;
+        request.timeout = std::chrono::seconds(30);
+        const SimRunResult run = RunTarnelSim(request);
+        ASSERT_TRUE(run.started);
+        EXPECT_EQ(run.exitStatus, c.exitStatus);
+        EXPECT_EQ(run.output, c.listed);
+    }
+}
+#endif
+
 TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     struct Case {
         const char* faults;

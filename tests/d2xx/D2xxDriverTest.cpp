@@ -147,30 +147,5 @@ TEST_F(D2xxDriver, ALibraryThatCannotBeUsedIsNamedWithTheReason) {
     }
 }
 
-#ifdef TARNEL_ADAPTERS_TOOL
-TEST_F(D2xxDriver, TheAdapterListingComesFromTheLibrary) {
-    struct Case {
-        const char* faults;
-        int exitStatus;
-        std::string listed;
-    };
-    const Case cases[] = {
-        {"foreign-first", 0, "0x12 SIM00001 - usable\n"},
-        {"no-adapter", 2,
-         "tarnel-adapters: the D2XX library lists no adapter (USB ID 0403:f1a0)\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.faults);
-        SimRunRequest request;
-        request.executable = TARNEL_ADAPTERS_TOOL;
-        request.faults = c.faults;
-        const SimRunResult run = RunTarnelSim(request);
-        ASSERT_TRUE(run.started);
-        EXPECT_EQ(run.exitStatus, c.exitStatus);
-        EXPECT_EQ(run.output, c.listed);
-    }
-}
-#endif
-
 }  // namespace
 }  // namespace tarnel::test
