@@ -26,6 +26,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/OwnConsole.h"
 #include "platform/StopSignals.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -255,6 +256,12 @@ int TarnelMain(int argc, char** argv) {
     IgnoreBrokenPipes();
     if (const auto status = AnswerHelpOrVersion(argc, argv)) {
         return *status;
+    }
+    // A run that asked for an event log and cannot write one ends here, before any adapter
+    // is opened: a production record must not be silently missing.
+    if (const std::string why = CheckEventLog(); !why.empty()) {
+        WriteStandardErrorLine("Cannot open the event log", why);
+        return 2;
     }
     // The tool's arguments: everything after the program name.
     const CommandLineOptions options = ParseCommandLine(ProgramArguments(argc, argv));

@@ -35,6 +35,7 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
     }
 
     CliOptions options;
+    bool check = false;
     std::vector<std::string> images;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -43,6 +44,10 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
             images.push_back(argument);
         } else if (argument == "--") {
             optionsEnded = true;
+        } else if (argument == "--check") {
+            check = true;
+        } else if (argument == "--lenient") {
+            options.lenient = true;
         } else if (argument == kAdapterOption || argument.rfind("--adapter=", 0) == 0) {
             std::string value;
             if (argument == kAdapterOption) {
@@ -70,13 +75,14 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
     if (images.size() > 1) {
         return UsageError("one image at a time (given: " + images[0] + ", " + images[1] + ")");
     }
-    options.action = CliAction::Program;
+    options.action = check ? CliAction::Check : CliAction::Program;
     options.image = images.front();
     return options;
 }
 
 const char* CliUsage() {
-    return "Usage: tarnel-cli [--adapter SERIAL|PORT] IMAGE.rom\n"
+    return "Usage: tarnel-cli [--lenient] [--adapter SERIAL|PORT] IMAGE.rom\n"
+           "       tarnel-cli --check [--lenient] IMAGE.rom\n"
            "       tarnel-cli --help | --version\n"
            "Programs IMAGE.rom into the target's flash through the Dravin adapter, as\n"
            "'tarnel -cc -p IMAGE.rom' does, without a window.\n"
@@ -84,12 +90,18 @@ const char* CliUsage() {
            "  --adapter SERIAL|PORT  the adapter to use, by serial number or USB port path\n"
            "                         (as tarnel-adapters prints them); the same choice as\n"
            "                         TARNEL_ADAPTER, which it replaces for this run\n"
+           "  --check                read and check IMAGE.rom without touching any adapter:\n"
+           "                         its words, pages, addresses and the CRC-32 of the\n"
+           "                         flash content it gives; exit 0 when it would be\n"
+           "                         programmed, 2 when it would be refused\n"
+           "  --lenient              pass over malformed records, as earlier versions did,\n"
+           "                         instead of refusing the image (TARNEL_LENIENT_IMAGES=1)\n"
            "  --help                 this text\n"
            "  --version              the version\n"
            "\n"
            "The bootloader image flash.ram is read from the folder of the executable.\n"
            "Environment: TARNEL_ADAPTER, TARNEL_LOG (event log; - for standard error),\n"
-           "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY.\n"
+           "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY, TARNEL_LENIENT_IMAGES.\n"
            "\n"
            "Exit status: 0 programmed; 1 debug-port or programming failure; 2 file,\n"
            "adapter or driver failure; 64 wrong command line.\n";

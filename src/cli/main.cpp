@@ -14,6 +14,7 @@
 #endif
 
 #include "cli/CliOptions.h"
+#include "cli/ImageCheck.h"
 #include "cli/TerminalProgress.h"
 #include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
@@ -21,6 +22,7 @@
 #include "platform/StopSignals.h"
 #include "program/ProgramRequest.h"
 #include "program/StopRequest.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel::cli {
@@ -29,6 +31,7 @@ namespace {
 constexpr char kProgramName[] = "tarnel-cli";
 constexpr int kUsageStatus = 64;   // a wrong command line
 constexpr int kDriverStatus = 2;   // the exit code of an adapter that cannot be reached
+constexpr int kLogStatus = 2;      // the event log asked for cannot be written
 constexpr int kFailureStatus = 1;  // a failed request that reported nothing (never expected)
 
 void ChooseAdapter(const std::string& adapter) {
@@ -52,11 +55,25 @@ int Run(const std::vector<std::string>& arguments) {
             std::printf("%s %s\n", kProgramName, TARNEL_FILE_VERSION);
             return 0;
         case CliAction::UsageError:
-            std::fprintf(stderr, "%s: %s\nUsage: %s [--adapter SERIAL|PORT] IMAGE.rom\n",
+            std::fprintf(stderr,
+                         "%s: %s\nUsage: %s [--lenient] [--adapter SERIAL|PORT] IMAGE.rom\n",
                          kProgramName, options.error.c_str(), kProgramName);
             return kUsageStatus;
+        case CliAction::Check:
         case CliAction::Program:
             break;
+    }
+    SetReportProgramName(kProgramName);
+    ImageLoadOptions loadOptions = ImageLoadOptionsFromEnvironment();
+    loadOptions.lenient = loadOptions.lenient || options.lenient;
+    if (options.action == CliAction::Check) {
+        return CheckImage(options.image, loadOptions, stdout);
+    }
+    // A run that asked for an event log and cannot write one ends before any adapter is
+    // opened: a production record must not be silently missing.
+    if (const std::string why = CheckEventLog(); !why.empty()) {
+        WriteStandardErrorLine("Cannot open the event log", why);
+        return kLogStatus;
     }
 
     if (options.adapter) {
@@ -68,10 +85,10 @@ int Run(const std::vector<std::string>& arguments) {
     }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,
     // as tarnel -cc -p writes it; the bootloader is looked for where tarnel looks.
-    SetReportProgramName(kProgramName);
     TerminalProgress progress(stderr);
     ProgramRequest request;
     request.imagePath = options.image;
+    request.lenient = loadOptions.lenient;
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     progress.EndLine();
     // The request has detached; this unloads the driver library.
