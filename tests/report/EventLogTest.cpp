@@ -123,7 +123,7 @@ TEST(EventLogTest, ALogThatCannotBeWrittenIsRefusedAtTheStartAndSaidOnceLater) {
     ResetReportState();
     ::testing::internal::CaptureStderr();
     LogProgramStart("a.rom", {});
-    LogProgramEnd(true, 1.0, 0);
+    LogProgramEnd(RequestOutcome::Succeeded, 1.0, 0);
     const std::string said = ::testing::internal::GetCapturedStderr();
     test::UnsetEnvironment("TARNEL_LOG");
     EXPECT_EQ(said, "tarnel: The event log is incomplete: " + log.string() +
