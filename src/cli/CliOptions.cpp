@@ -1,98 +1,57 @@
 #include "cli/CliOptions.h"
 
-#include <algorithm>
-#include <utility>
+#include "platform/BootloaderPlaces.h"
 
 namespace tarnel::cli {
-namespace {
 
-constexpr char kAdapterOption[] = "--adapter";
-
-CliOptions Only(CliAction action) {
-    CliOptions options;
-    options.action = action;
+ToolOptions ParseCliArguments(const std::vector<std::string>& arguments) {
+    ToolOptions options = ParseToolOptions(arguments, kCliOptions);
+    if (options.action != ToolAction::Run) {
+        return options;
+    }
+    if (options.operands.size() != 1) {
+        options.action = ToolAction::UsageError;
+        options.error = options.operands.empty()
+                            ? "no image named"
+                            : "one image at a time (given: " + options.operands[0] + ", " +
+                                  options.operands[1] + ")";
+    }
     return options;
 }
 
-CliOptions UsageError(std::string why) {
-    CliOptions options = Only(CliAction::UsageError);
-    options.error = std::move(why);
-    return options;
+std::string CliSynopsis() {
+    return "Usage: tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--] IMAGE.rom\n"
+           "       tarnel-cli -h | --help | -V | --version\n";
 }
 
-}  // namespace
-
-CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
-    const auto given = [&](const char* option) {
-        const auto end = std::find(arguments.begin(), arguments.end(), "--");
-        return std::find(arguments.begin(), end, option) != end;
-    };
-    if (given("--help") || given("-h")) {
-        return Only(CliAction::Help);
+std::string CliUsage() {
+    std::string text = CliSynopsis() +
+                       "Programs IMAGE.rom into the target's flash through the Dravin adapter, "
+                       "as\n'tarnel -cc -p IMAGE.rom' does, without a window.\n"
+                       "\n"
+                       "Options (-- ends them, so that an image name may start with -):\n" +
+                       ToolOptionsHelp(kCliOptions) +
+                       "\n"
+                       "The bootloader (flash.ram) is read from the first of these that "
+                       "exists:\n";
+    for (const std::string& place : BootloaderPlaceNames()) {
+        text += "  " + place + "\n";
     }
-    if (given("--version")) {
-        return Only(CliAction::Version);
-    }
-
-    CliOptions options;
-    std::vector<std::string> images;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            images.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == kAdapterOption || argument.rfind("--adapter=", 0) == 0) {
-            std::string value;
-            if (argument == kAdapterOption) {
-                if (i + 1 == arguments.size()) {
-                    return UsageError("--adapter needs a serial number or port");
-                }
-                value = arguments[++i];
-            } else {
-                value = argument.substr(sizeof kAdapterOption);
-            }
-            if (value.empty()) {
-                return UsageError("--adapter needs a serial number or port");
-            }
-            if (options.adapter) {
-                return UsageError("--adapter given twice");
-            }
-            options.adapter = value;
-        } else {
-            return UsageError("unknown option " + argument);
-        }
-    }
-    if (images.empty()) {
-        return UsageError("no image named");
-    }
-    if (images.size() > 1) {
-        return UsageError("one image at a time (given: " + images[0] + ", " + images[1] + ")");
-    }
-    options.action = CliAction::Program;
-    options.image = images.front();
-    return options;
-}
-
-const char* CliUsage() {
-    return "Usage: tarnel-cli [--adapter SERIAL|PORT] IMAGE.rom\n"
-           "       tarnel-cli --help | --version\n"
-           "Programs IMAGE.rom into the target's flash through the Dravin adapter, as\n"
-           "'tarnel -cc -p IMAGE.rom' does, without a window.\n"
-           "\n"
-           "  --adapter SERIAL|PORT  the adapter to use, by serial number or USB port path\n"
-           "                         (as tarnel-adapters prints them); the same choice as\n"
-           "                         TARNEL_ADAPTER, which it replaces for this run\n"
-           "  --help                 this text\n"
-           "  --version              the version\n"
-           "\n"
-           "The bootloader image flash.ram is read from the folder of the executable.\n"
-           "Environment: TARNEL_ADAPTER, TARNEL_LOG (event log; - for standard error),\n"
-           "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY.\n"
-           "\n"
-           "Exit status: 0 programmed; 1 debug-port or programming failure; 2 file,\n"
-           "adapter or driver failure; 64 wrong command line.\n";
+    text +=
+        "\n"
+        "Environment:\n"
+        "  TARNEL_ADAPTER       the adapter to use, as --adapter chooses it\n"
+        "  TARNEL_LOG           append one line per event to this file (-: standard error)\n"
+        "  TARNEL_BOOTLOADER    the bootloader image to use, and no other\n"
+        "  TARNEL_DRIVER        the driver: libftdi (Linux) or d2xx\n"
+        "  TARNEL_D2XX_LIBRARY  the D2XX library to load in place of the system's\n"
+        "\n"
+        "Exit status:\n"
+        "  0   programmed\n"
+        "  1   debug-port or programming failure\n"
+        "  2   file, adapter or driver failure\n"
+        "  64  wrong command line\n";
+    return text;
 }
 
 }  // namespace tarnel::cli

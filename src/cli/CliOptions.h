@@ -1,30 +1,31 @@
 #pragma once
 // The command line of tarnel-cli:
-//   tarnel-cli [--adapter SERIAL|PORT] IMAGE.rom
-//   tarnel-cli --help | --version
+//   tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--] IMAGE.rom
+//   tarnel-cli -h | --help | -V | --version
+// read with the tools' shared grammar (platform/ToolOptions.h).
 
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/ToolOptions.h"
+
 namespace tarnel::cli {
 
-enum class CliAction { Program, Help, Version, UsageError };
+// The options tarnel-cli takes besides --help and --version.
+inline constexpr std::uint32_t kCliOptions =
+    kOptionAdapter | kOptionQuiet | kOptionVerbose | kOptionLog;
 
-struct CliOptions {
-    CliAction action = CliAction::UsageError;
-    std::string image;                   // Program: the image to program
-    std::optional<std::string> adapter;  // --adapter: the choice TARNEL_ADAPTER makes
-    std::string error;                   // UsageError: what is wrong, in one line
-};
+// Reads the arguments after the program name: ParseToolOptions, and for Run exactly one
+// operand, the image (UsageError "no image named" or "one image at a time" otherwise).
+ToolOptions ParseCliArguments(const std::vector<std::string>& arguments);
 
-// Reads the arguments after the program name. --help or --version anywhere wins over the
-// rest. Otherwise exactly one image is needed; "--adapter VALUE" and "--adapter=VALUE"
-// take a non-empty value; "--" ends the options, so an image name may start with '-'.
-// Anything else that starts with '-' is an unknown option.
-CliOptions ParseCliArguments(const std::vector<std::string>& arguments);
+// The lines that name the command's forms ("Usage: ..."), which a wrong command line
+// repeats on standard error.
+std::string CliSynopsis();
 
-// The usage text that --help prints, with its line end.
-const char* CliUsage();
+// The whole text that --help prints: the forms, the options, where the bootloader is
+// looked for, the environment and the exit codes.
+std::string CliUsage();
 
 }  // namespace tarnel::cli
