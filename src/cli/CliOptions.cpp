@@ -41,7 +41,7 @@ std::string CliUsage() {
         "\n"
         "Environment:\n"
         "  TARNEL_ADAPTER       the adapter to use, as --adapter chooses it\n"
-        "  TARNEL_LOG           append one line per event to this file (-: standard error)\n"
+        "  TARNEL_LOG           append one line per event to this file (-: stderr)\n"
         "  TARNEL_BOOTLOADER    the bootloader image to use, and no other\n"
         "  TARNEL_DRIVER        the driver: libftdi (Linux) or d2xx\n"
         "  TARNEL_D2XX_LIBRARY  the D2XX library to load in place of the system's\n"
