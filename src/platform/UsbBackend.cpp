@@ -380,6 +380,8 @@ public:
         return FT_OK;
     }
 
+    std::string FailureReason() const override { return failureReason_; }
+
 private:
     // Hands the listed devices to `use`; FT_OK, or the status that says why there is no list.
     template <typename Use>
@@ -400,8 +402,6 @@ private:
         use(list);
         return FT_OK;
     }
-
-    std::string FailureReason() const override { return failureReason_; }
 
     OpenDevice* Find(FT_HANDLE handle) {
         const auto it = devices_.find(handle);

@@ -42,6 +42,8 @@ Options:
                         request binds it again
   --no-permission       the command may not open the device nodes (mode 000; run as root,
                         the command runs as the user nobody)
+  --held-adapter=N      adapter N (1 for EMU00001) is held by another program: every
+                        claim of its interface fails with EBUSY
   --unplug-at=N         the first adapter vanishes when the N-th bulk OUT transfer of the
                         run is submitted: transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows
@@ -121,6 +123,8 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
             options.serialDriver = true;
         } else if (name == "--no-permission" && !hasValue) {
             options.noPermission = true;
+        } else if (name == "--held-adapter") {
+            ok = number(1, 4, options.heldAdapter);
         } else if (name == "--adapters") {
             ok = number(1, 4, options.adapters);
         } else if (name == "--unplug-at") {

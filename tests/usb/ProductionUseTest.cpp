@@ -133,6 +133,14 @@ TEST_F(ProductionUse, TarnelCliProgramsTheAdapterItIsGiven) {
                   "tarnel-cli: Dravin not found!: no adapter EMU00009 among those connected: "
                   "EMU00001 at 1-1, EMU00002 at 1-2; run tarnel-adapters to list the adapters "
                   "this user may open"});
+
+    // Another program holds the adapter asked for.
+    run = Emulate({"--adapters=2", "--held-adapter=1"}, {cli.string(), "-a", "1-1", image_});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(Lines(run.output),
+              std::vector<std::string>{
+                  "tarnel-cli: Dravin not found!: EMU00001 at 1-1 is in use by another program; "
+                  "run tarnel-adapters to list the adapters this user may open"});
 }
 
 TEST_F(ProductionUse, ProgramAllProgramsEveryBoardAndNamesTheOneThatFailed) {
