@@ -108,6 +108,15 @@ TEST_F(ProductionUse, TarnelAdapterChoosesOneAdapterBySerialOrPort) {
             EXPECT_EQ(Programmed(serial), std::string(serial) == c.programmed) << serial;
         }
     }
+
+    // --adapter replaces TARNEL_ADAPTER.
+    fs::remove_all(dir_ / "flashes");
+    fs::create_directory(dir_ / "flashes");
+    std::vector<std::string> command = Tool("EMU00001");
+    command.insert(command.end() - 1, "--adapter=1-2");
+    EXPECT_EQ(Emulate({"--adapters=2"}, command).exitStatus, 0);
+    EXPECT_TRUE(Programmed("EMU00002"));
+    EXPECT_FALSE(Programmed("EMU00001"));
 }
 
 TEST_F(ProductionUse, TarnelCliProgramsTheAdapterItIsGiven) {
