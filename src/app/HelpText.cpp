@@ -33,12 +33,8 @@ std::string UsageText(std::string_view program) {
                        "  --help     print this text and exit\n"
                        "  --version  print the version and exit\n"
                        "With -p and -c or -cc and no display, the tool runs without a window.\n"
-                       "\n"
-                       "The bootloader (flash.ram: an image file of text @ records, at most "
-                       "2048 words)\nis read from the first of these that exists:\n";
-    for (const std::string& place : BootloaderPlaceNames()) {
-        text += "  " + place + "\n";
-    }
+                       "\n" +
+                       BootloaderPlacesHelp();
     text +=
         "\n"
         "Environment:\n"

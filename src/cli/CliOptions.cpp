@@ -30,13 +30,7 @@ std::string CliUsage() {
                        "as\n'tarnel -cc -p IMAGE.rom' does, without a window.\n"
                        "\n"
                        "Options (-- ends them, so that an image name may start with -):\n" +
-                       ToolOptionsHelp(kCliOptions) +
-                       "\n"
-                       "The bootloader (flash.ram) is read from the first of these that "
-                       "exists:\n";
-    for (const std::string& place : BootloaderPlaceNames()) {
-        text += "  " + place + "\n";
-    }
+                       ToolOptionsHelp(kCliOptions) + "\n" + BootloaderPlacesHelp();
     text +=
         "\n"
         "Environment:\n"

@@ -153,9 +153,10 @@ TEST_F(ProductionUse, TarnelCliProgramsTheAdapterItIsGiven) {
 }
 
 TEST_F(ProductionUse, ProgramAllProgramsEveryBoardAndNamesTheOneThatFailed) {
-    const std::vector<std::string> programAll = {"env", "TARNEL=" + (dir_ / "tarnel").string(),
-                                                 "TARNEL_ADAPTERS=" TARNEL_ADAPTERS_TOOL,
-                                                 TARNEL_PROGRAM_ALL, image_};
+    fs::copy_file(TARNEL_CLI_TOOL, dir_ / "tarnel-cli");
+    const std::vector<std::string> programAll = {
+        "env", "TARNEL_CLI=" + (dir_ / "tarnel-cli").string(),
+        "TARNEL_ADAPTERS=" TARNEL_ADAPTERS_TOOL, TARNEL_PROGRAM_ALL, image_};
 
     SimRunResult run = Emulate({"--adapters=2"}, programAll);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
