@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "report/Reportlst.h"
@@ -157,13 +158,15 @@ std::string ProgressLine(const StageStanding& standing, int columns) {
         const auto width = static_cast<int>(std::min<std::size_t>(usable - rest - 1, kBarMost));
         return compose(width, fields.size(), true);
     }
-    std::string line = compose(0, fields.size(), true);
-    if (line.size() > usable) {
-        line = compose(0, fields.size(), false);
+    // Without the bar: the rate goes, then the estimate, then the count.
+    const std::size_t counts = std::min<std::size_t>(fields.size(), 1);
+    for (const auto& [fieldCount, withLeft] :
+         {std::pair{fields.size(), true}, std::pair{counts, true}, std::pair{counts, false}}) {
+        if (const std::string line = compose(0, fieldCount, withLeft); line.size() <= usable) {
+            return line;
+        }
     }
-    for (std::size_t count = fields.size(); line.size() > usable && count > 0; --count) {
-        line = compose(0, count - 1, false);
-    }
+    const std::string line = compose(0, 0, false);
     return line.size() > usable ? line.substr(0, usable) : line;
 }
 

@@ -68,8 +68,8 @@ std::string ProgressBar(std::int64_t done, std::int64_t total, int width);
 // where a terminal would wrap):
 //   "flash      [========>        ]  49%   63/128 pages  11,264 words/s  1.4 s  1.5 s left"
 // The estimate of the time left is given only for the flash's pages, once one is done.
-// On a narrow line the bar goes first, then the estimate, the rate and the count; the
-// name, percentage and elapsed time always stay.
+// On a narrow line the bar goes first, then the rate, the estimate and the count; the
+// name, percentage and elapsed time stay while they fit.
 std::string ProgressLine(const StageStanding& standing, int columns);
 
 // The closing line of a successful run without a window:
