@@ -62,7 +62,7 @@ RunProgress::RunProgress(std::FILE* out, std::string program, Verbosity verbosit
 
 void RunProgress::BootloaderRead(const std::string& path) {
     if (verbosity_ == Verbosity::Verbose) {
-        Say("bootloader " + path);
+        Say("bootloader file " + path);
     }
 }
 

@@ -189,7 +189,7 @@ TEST_F(CliD2xx, VerboseNamesTheAdapterTheDriverTheBootloaderAndEachStage) {
     const SimRunResult run = Run({"-v", TARNEL_DEMO_IMAGE});
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     for (const std::string& said :
-         {"tarnel-cli: bootloader " + (folder / "flash.ram").string() + "\n",
+         {"tarnel-cli: bootloader file " + (folder / "flash.ram").string() + "\n",
           std::string("tarnel-cli: adapter SIM00001 at "), std::string(", driver D2XX library "),
           std::string("tarnel-cli: bootloader [="), std::string("tarnel-cli: erase "),
           std::string("tarnel-cli: flash      [="), std::string("tarnel-cli: programmed ")}) {
