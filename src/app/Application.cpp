@@ -29,6 +29,7 @@
 #include "platform/AdapterSelection.h"
 #include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -274,6 +275,12 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
 int TarnelMain(int argc, char** argv) {
     if (const auto status = AnswerHelpOrVersion(argc, argv)) {
         return *status;
+    }
+    // A run that asked for an event log and cannot write one ends here, before any adapter
+    // is opened: a production record must not be silently missing.
+    if (const std::string why = CheckEventLog(); !why.empty()) {
+        WriteStandardErrorLine("Cannot open the event log", why);
+        return 2;
     }
     // The tool's arguments: everything after the program name.
     const CommandLineOptions options = ParseCommandLine(ProgramArguments(argc, argv));

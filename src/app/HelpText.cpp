@@ -41,6 +41,7 @@ std::string UsageText(std::string_view program) {
         "  TARNEL_ADAPTER     use only the adapter with this serial number or USB port path\n"
         "  TARNEL_LOG         append one line per event to this file (-: standard error)\n"
         "  TARNEL_BOOTLOADER  the bootloader image to use, and no other\n"
+        "  TARNEL_LENIENT_IMAGES  1: pass over malformed image records instead of refusing\n"
         "\n"
         "Exit status:\n"
         "  0  nothing failed\n"

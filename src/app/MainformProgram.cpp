@@ -75,9 +75,14 @@ void TFmainform::ACprogramExecute(QObject*) {
     request.imagePath = PathFromQString(Efilename->text());
     request.attachedByUser = ACattach->isChecked();
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
-    if (outcome.succeeded && outcome.wordsBeyond > 0) {
-        setStatusText(statusText() + QLatin1Char(' ') +
-                      QString::fromStdString(BeyondFlashText(outcome.wordsBeyond)));
+    if (outcome.succeeded) {
+        // The Done text, then what the image held that was not programmed.
+        for (const std::string& note :
+             {SkippedRecordsText(outcome.malformedSkipped), BeyondFlashText(outcome.wordsBeyond)}) {
+            if (!note.empty()) {
+                setStatusText(statusText() + QLatin1Char(' ') + QString::fromStdString(note));
+            }
+        }
     }
     if (outcome.detachedUser) {
         ShowAttached(false);

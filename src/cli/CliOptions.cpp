@@ -20,7 +20,8 @@ ToolOptions ParseCliArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string CliSynopsis() {
-    return "Usage: tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--] IMAGE.rom\n"
+    return "Usage: tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--lenient] [--] IMAGE.rom\n"
+           "       tarnel-cli --check [--lenient] [--] IMAGE.rom\n"
            "       tarnel-cli -h | --help | -V | --version\n";
 }
 
@@ -39,6 +40,7 @@ std::string CliUsage() {
         "  TARNEL_BOOTLOADER    the bootloader image to use, and no other\n"
         "  TARNEL_DRIVER        the driver: libftdi (Linux) or d2xx\n"
         "  TARNEL_D2XX_LIBRARY  the D2XX library to load in place of the system's\n"
+        "  TARNEL_LENIENT_IMAGES  1: as --lenient\n"
         "\n"
         "Exit status:\n"
         "  0   programmed\n"

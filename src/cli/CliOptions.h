@@ -1,6 +1,7 @@
 #pragma once
 // The command line of tarnel-cli:
-//   tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--] IMAGE.rom
+//   tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--lenient] [--] IMAGE.rom
+//   tarnel-cli --check [--lenient] [--] IMAGE.rom
 //   tarnel-cli -h | --help | -V | --version
 // read with the tools' shared grammar (platform/ToolOptions.h).
 
@@ -14,7 +15,7 @@ namespace tarnel::cli {
 
 // The options tarnel-cli takes besides --help and --version.
 inline constexpr std::uint32_t kCliOptions =
-    kOptionAdapter | kOptionQuiet | kOptionVerbose | kOptionLog;
+    kOptionAdapter | kOptionQuiet | kOptionVerbose | kOptionLog | kOptionCheck | kOptionLenient;
 
 // Reads the arguments after the program name: ParseToolOptions, and for Run exactly one
 // operand, the image (UsageError "no image named" or "one image at a time" otherwise).

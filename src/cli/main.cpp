@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/ImageCheck.h"
 #include "cli/RunProgress.h"
 #include "platform/Arguments.h"
 #include "platform/DriverBackend.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr char kProgramName[] = "tarnel-cli";
 constexpr int kUsageStatus = 64;   // a wrong command line
 constexpr int kDriverStatus = 2;   // the exit code of an adapter that cannot be reached
+constexpr int kLogStatus = 2;      // the event log asked for cannot be written
 constexpr int kFailureStatus = 1;  // a failed request that reported nothing (never expected)
 
 Verbosity VerbosityOf(const ToolOptions& options) {
@@ -47,8 +49,20 @@ int Run(const std::vector<std::string>& arguments) {
             break;
     }
 
+    SetReportProgramName(kProgramName);
+    ImageLoadOptions loadOptions = ImageLoadOptionsFromEnvironment();
+    loadOptions.lenient = loadOptions.lenient || options.lenient;
+    if (options.check) {
+        return CheckImage(options.operands.front(), loadOptions, stdout);
+    }
     if (options.logPath) {
         SetEventLogPath(*options.logPath);
+    }
+    // A run that asked for an event log and cannot write one ends before any adapter is
+    // opened: a production record must not be silently missing.
+    if (const std::string why = CheckEventLog(); !why.empty()) {
+        WriteStandardErrorLine("Cannot open the event log", why);
+        return kLogStatus;
     }
     std::string driver;
     if (const std::string error = InstallBackendFromEnvironment(&driver); !error.empty()) {
@@ -57,11 +71,11 @@ int Run(const std::vector<std::string>& arguments) {
     }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,
     // as tarnel -cc -p writes it; the bootloader is looked for where tarnel looks.
-    SetReportProgramName(kProgramName);
     RunProgress progress(stderr, kProgramName, VerbosityOf(options), driver);
     ProgramRequest request;
     request.imagePath = options.operands.front();
     request.adapter = options.adapter.value_or("");
+    request.lenient = loadOptions.lenient;
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
     // The request has detached; this unloads the driver library.
     InstallDriverBackend(nullptr);

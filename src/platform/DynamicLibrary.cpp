@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <sys/stat.h>
 #endif
 
 namespace tarnel {
@@ -64,9 +65,22 @@ void DynamicLibrary::Unload() {
 std::string DynamicLibrary::Load(const std::filesystem::path& file) {
     Unload();
 #ifdef _WIN32
-    handle_ = LoadLibraryW(file.c_str());
+    // Never the current folder, which may be anybody's (a folder of images from elsewhere)
+    // and would run whatever library of that name stands there. A path with a folder in it
+    // is made absolute: the search flags take it as it is then.
+    const bool bare = !file.has_parent_path();
+    std::error_code error;
+    const std::filesystem::path name = bare ? file : std::filesystem::absolute(file, error);
+    handle_ = LoadLibraryExW(name.c_str(), nullptr,
+                             LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     return handle_ != nullptr ? std::string() : SystemMessage(GetLastError());
 #else
+    // The loader opens the file and waits for a writer when it is a FIFO: only a regular
+    // file is handed to it.
+    struct stat st {};
+    if (file.has_parent_path() && ::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return S_ISDIR(st.st_mode) ? "is a directory, not a regular file" : "is not a regular file";
+    }
     handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ != nullptr) {
         return {};

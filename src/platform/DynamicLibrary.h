@@ -18,9 +18,11 @@ public:
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
-    // Loads `file`: a bare name is searched for as the system searches for libraries (on
-    // Windows the executable's own folder first). Returns an empty string on success,
-    // else the system's reason; the object is then left unloaded.
+    // Loads `file`: a bare name is searched for as the system searches for libraries, on
+    // Windows only in the executable's own folder and the system folder (never the current
+    // folder); a path with a folder loads that file. A path that names something other
+    // than a regular file (a FIFO, a directory) is refused without waiting. Returns an
+    // empty string on success, else the reason; the object is then left unloaded.
     std::string Load(const std::filesystem::path& file);
     bool Loaded() const { return handle_ != nullptr; }
 

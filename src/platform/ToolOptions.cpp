@@ -31,6 +31,9 @@ constexpr OptionRow kToolOptions[] = {
      "also print each stage's time, the adapter, the\ndriver and the bootloader file read"},
     {kOptionLog, '\0', "log", "FILE",
      "append the event log to FILE (-: standard\nerror); replaces TARNEL_LOG"},
+    {kOptionCheck, '\0', "check", nullptr, "check the image and exit; nothing is programmed"},
+    {kOptionLenient, '\0', "lenient", nullptr,
+     "pass over malformed records instead of refusing\nthe file"},
     {kAlwaysTaken, 'h', "help", nullptr, "print this text and exit"},
     {kAlwaysTaken, 'V', "version", nullptr, "print the version and exit"},
 };
@@ -147,6 +150,12 @@ ToolOptions ParseToolOptions(const std::vector<std::string>& arguments, std::uin
                 break;
             case kOptionLog:
                 options.logPath = value;
+                break;
+            case kOptionCheck:
+                options.check = true;
+                break;
+            case kOptionLenient:
+                options.lenient = true;
                 break;
             default:
                 help = help || row->shortName == 'h';

@@ -21,6 +21,8 @@ enum ToolOption : std::uint32_t {
     kOptionQuiet = 1u << 1,    // -q, --quiet
     kOptionVerbose = 1u << 2,  // -v, --verbose
     kOptionLog = 1u << 3,      // --log FILE
+    kOptionCheck = 1u << 4,    // --check
+    kOptionLenient = 1u << 5,  // --lenient
 };
 
 enum class ToolAction { Run, Help, Version, UsageError };
@@ -31,6 +33,8 @@ struct ToolOptions {
     bool quiet = false;                  // -q: report failures only
     bool verbose = false;                // -v: say more about the run
     std::optional<std::string> logPath;  // --log: the event log, as TARNEL_LOG names it
+    bool check = false;                  // --check: check the image, program nothing
+    bool lenient = false;                // --lenient: pass over malformed records
     std::vector<std::string> operands;   // the arguments that are not options, in order
     std::string error;                   // UsageError: what is wrong, in one line
 };

@@ -2,74 +2,19 @@
 
 #include "program/TargetControl.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "eice/Eice.h"
 #include "platform/AdapterSelection.h"
 #include "platform/Clock.h"
+#include "program/ImageLoad.h"
 #include "report/EventLog.h"
 #include "report/Report.h"
-#include "scan/ByteStream.h"
-#include "scan/ImageReader.h"
 
 namespace tarnel {
 namespace {
-
-// Reads the image at `path` into `words`: the highest address (-1 with `why` set to the
-// path and the system's reason when the file could not be read or holds no record) and
-// the count of words beyond `words`.
-ImageReadResult ReadImage(const std::string& path, std::vector<std::uint16_t>& words,
-                          std::string& why) {
-    if (path.empty()) {
-        why = "no file named";
-        return {};
-    }
-    ByteStream stream;
-    if (!stream.Open(path, StreamMode::Text)) {
-        why = path + ": " + std::strerror(errno);
-        return {};
-    }
-    const ImageReadResult read =
-        ReadWordImageCounted(stream, words.data(), static_cast<std::uint32_t>(words.size()));
-    if (read.highest < 0) {
-        why = path + ": no image record";
-    }
-    return read;
-}
-
-// The first of `places` that exists, or nothing with `why` naming every place tried. A
-// place that cannot be examined (a folder this user may not read) counts as existing, so
-// that the read tells why.
-std::optional<std::string> FindBootloader(const std::vector<std::string>& places,
-                                          std::string& why) {
-    for (const std::string& place : places) {
-        try {
-            // Paths are UTF-8 on every system.
-            const std::filesystem::path path(std::u8string(place.begin(), place.end()));
-            std::error_code error;
-            if (std::filesystem::status(path, error).type() !=
-                std::filesystem::file_type::not_found) {
-                return place;
-            }
-        } catch (const std::exception&) {  // not a path this system can name: the read says so
-            return place;
-        }
-    }
-    why = "not found; looked in ";
-    for (std::size_t i = 0; i < places.size(); ++i) {
-        why += (i == 0 ? "" : ", ") + places[i];
-    }
-    if (places.empty()) {
-        why += "no place";
-    }
-    return std::nullopt;
-}
 
 // The request after both files were read: attach, the steps, restart and detach.
 ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashImage image,
@@ -120,44 +65,40 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     if (!request.adapter.empty()) {
         givenBack = ChooseAdapter(request.adapter);
     }
-    // Both files are read before anything is reported, so that the log's start line can
-    // name the pages.
-    std::vector<std::uint16_t> bootloader(kBootloaderWords, 0x0000);
-    std::string bootWhy;
-    const std::optional<std::string> bootPath = FindBootloader(request.bootloaderPlaces, bootWhy);
-    const int bootHighest = bootPath ? ReadImage(*bootPath, bootloader, bootWhy).highest : -1;
-    std::vector<std::uint16_t> flash(kFlashWords, 0xFFFF);
-    std::string flashWhy;
-    const ImageReadResult flashRead = ReadImage(request.imagePath, flash, flashWhy);
-    const bool flashReadable = flashRead.highest >= 0;
-    const FlashImage image(flash.data(), kFlashWords);
-    LogProgramStart(request.imagePath,
-                    flashReadable ? static_cast<int>(NonBlankPages(image).size()) : -1,
-                    flashReadable ? static_cast<int>(flashRead.wordsBeyond) : -1);
+    // Both files are read and checked before anything is reported, so that the log's start
+    // line can say what would be programmed.
+    const ImageLoadOptions options{.lenient = request.lenient};
+    const LoadedImage bootloader = LoadBootloader(request.bootloaderPlaces, options);
+    const LoadedImage flash = LoadFlashImage(request.imagePath, options);
+    ProgramStartFields fields;
+    if (!flash.failure) {
+        fields = {.pages = flash.pages,
+                  .wordsBeyond = static_cast<std::int64_t>(flash.read.wordsBeyond),
+                  .malformed = static_cast<std::int64_t>(flash.read.malformedCount),
+                  .crc32 = flash.crc32};
+    }
+    LogProgramStart(request.imagePath, fields);
 
     // A file that cannot be used ends the request before anything is sent.
-    std::optional<Failure> refused;
-    if (bootHighest < 0) {
-        refused = Failure{msg::ErrBootFile, bootWhy};
-    } else if (bootHighest >= static_cast<int>(kBootloaderWords)) {
-        // It does not fit the bootloader buffer: uploading it would start a cut program.
-        refused = Failure{msg::ErrBootFile,
-                          *bootPath + ": more than " + std::to_string(kBootloaderWords) + " words"};
-    } else if (!flashReadable) {
-        refused = Failure{msg::ErrFlashFile, flashWhy};
-    }
+    const std::optional<Failure>& refused = bootloader.failure ? bootloader.failure : flash.failure;
     ProgramOutcome outcome{.succeeded = false, .closeStep = true};
     if (refused) {
         observer.Failed(*refused);
         ReportError(*refused);
     } else {
-        observer.BootloaderRead(*bootPath);
-        bootloader.resize(static_cast<std::size_t>(bootHighest) + 1);
-        outcome = ProgramImages(bootloader, image, request.attachedByUser, observer);
+        observer.BootloaderRead(bootloader.path);
+        outcome = ProgramImages(bootloader.words, FlashImage(flash.words.data(), kFlashWords),
+                                request.attachedByUser, observer);
     }
-    if (outcome.succeeded && flashRead.wordsBeyond > 0) {
-        outcome.wordsBeyond = flashRead.wordsBeyond;
-        ReportNote(BeyondFlashText(flashRead.wordsBeyond));
+    if (outcome.succeeded) {
+        outcome.wordsBeyond = flash.read.wordsBeyond;
+        outcome.malformedSkipped = flash.read.malformedCount;
+        if (outcome.malformedSkipped > 0) {
+            ReportNote(SkippedRecordsText(outcome.malformedSkipped));
+        }
+        if (outcome.wordsBeyond > 0) {
+            ReportNote(BeyondFlashText(outcome.wordsBeyond));
+        }
     }
 
     const std::chrono::duration<double> elapsed = ClockNow() - start;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/BootloaderPlaces.h"
+#include "program/ImageLoad.h"
 #include "program/ProgramSequence.h"
 
 namespace tarnel {
@@ -22,6 +23,8 @@ struct ProgramRequest {
     std::vector<std::string> bootloaderPlaces = BootloaderPlaces();
     std::string imagePath;        // the image to program
     bool attachedByUser = false;  // the user holds an attachment; kept after a success
+    // Malformed records are passed over instead of refusing the file (ImageLoadOptions).
+    bool lenient = ImageLoadOptionsFromEnvironment().lenient;
     // The adapter to use, by serial number or port path, in place of TARNEL_ADAPTER for
     // this request; empty: as TARNEL_ADAPTER chooses.
     std::string adapter;
@@ -37,19 +40,20 @@ struct ProgramOutcome {
     bool detachedUser = false;
     // Words of the image at addresses beyond the flash: not programmed (the rest was).
     std::uint32_t wordsBeyond = 0;
+    // Malformed records of the image passed over under ImageLoadOptions::lenient.
+    std::uint64_t malformedSkipped = 0;
 };
 
 // What a successful request that left `wordsBeyond` words out adds to its outcome:
 // "12 words beyond the flash were not programmed." ("1 word ... was ..."); empty for 0.
 std::string BeyondFlashText(std::uint32_t wordsBeyond);
 
-// Runs the request. Files are read first and their failures reported in this order:
-// "ErrBootFile" (no place holds the file, which the detail lists; unreadable, no record,
-// or more than kBootloaderWords words), then "ErrFlashFile"; then "ErrDravin" when the
-// attach fails; each of these ends the request with nothing held. A failed step after the
-// attach is reported by its key and the adapter is detached, the user's attachment
-// included. After a success with words beyond the flash, BeyondFlashText goes to
-// ReportNote (standard error when no box is shown).
+// Runs the request. Files are read and checked first (LoadBootloader, LoadFlashImage) and
+// their refusals reported in this order: "ErrBootFile", then "ErrFlashFile"; then
+// "ErrDravin" when the attach fails; each of these ends the request with nothing held and
+// the adapter never opened. A failed step after the attach is reported by its key and the
+// adapter is detached, the user's attachment included. After a success, SkippedRecordsText
+// and BeyondFlashText go to ReportNote (standard error when no box is shown).
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer);
 
 }  // namespace tarnel

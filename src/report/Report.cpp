@@ -65,6 +65,11 @@ void SetQuietMode(bool quiet) {
 void ResetReportState() {
     State().exitCode = 0;
     State().quiet = false;
+    ResetEventLogState();
+}
+
+void WriteStandardErrorLine(std::string_view text, std::string_view detail) {
+    WriteErrorLine(text, detail);
 }
 
 MessageBoxService SetMessageBoxService(MessageBoxService service) {

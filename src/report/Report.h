@@ -56,6 +56,11 @@ int ReportError(const Failure& failure);
 // boxes still learns it; otherwise nothing. The exit code is left alone.
 void ReportNote(std::string_view text);
 
+// Writes "tarnel: TEXT: DETAIL" ("tarnel: TEXT" without a detail) on standard error,
+// whether or not boxes are shown: for what only a person at a terminal or a script's log
+// can act on. Control characters become "?".
+void WriteStandardErrorLine(std::string_view text, std::string_view detail = {});
+
 // The same by the key's name: an unknown name (or null) shows nothing, leaves the exit
 // code alone and returns -1.
 int ReportError(const char* key);

@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -24,9 +25,16 @@ constexpr unsigned char kCtrlZ = 0x1A;
 // Binary mode: the reader applies its own rules for CR and Ctrl-Z, and the C library's
 // text mode would hand back fewer bytes than it consumes.
 constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
+constexpr int kNoWaitFlags = 0;
 #else
 constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC;
+// Opening a FIFO without a writer would wait for one; a regular file ignores the flag.
+constexpr int kNoWaitFlags = O_NONBLOCK;
 #endif
+
+// FailFileReadsAt: the offset at which file reads fail, -1 for never, and their error.
+std::atomic<std::int64_t> failReadsAt{-1};
+std::atomic<int> failReadsWith{0};
 
 // Reads up to `count` bytes at offset `at`; the byte count, 0 at the end, or -1.
 std::int64_t ReadAt(int fd, void* into, std::size_t count, std::int64_t at) {
@@ -42,19 +50,50 @@ std::int64_t ReadAt(int fd, void* into, std::size_t count, std::int64_t at) {
 #endif
 }
 
-// Paths are UTF-8 on Windows, as the executable's own path is; opened wide.
-int OpenFile(const std::string& path) {
+// Paths are UTF-8 on Windows, as the executable's own path is; opened wide. Retries an
+// open that a signal interrupted.
+int OpenFile(const std::string& path, int flags) {
+    int fd;
+    do {
 #ifdef _WIN32
-    try {
-        const std::u8string utf8(path.begin(), path.end());
-        return ::_wopen(std::filesystem::path(utf8).c_str(), kOpenFlags);
-    } catch (const std::exception&) {  // not valid UTF-8: no such file
-        errno = ENOENT;
-        return -1;
-    }
+        try {
+            const std::u8string utf8(path.begin(), path.end());
+            fd = ::_wopen(std::filesystem::path(utf8).c_str(), flags);
+        } catch (const std::exception&) {  // not valid UTF-8: no such file
+            errno = ENOENT;
+            return -1;
+        }
 #else
-    return ::open(path.c_str(), kOpenFlags);
+        fd = ::open(path.c_str(), flags);
 #endif
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// What a file of this kind is, for a refusal: "a FIFO", "a directory", ...
+const char* KindOf(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) {
+        return "a directory";
+    }
+#ifdef S_ISFIFO
+    if (S_ISFIFO(st.st_mode)) {
+        return "a FIFO";
+    }
+#endif
+    if (S_ISCHR(st.st_mode)) {
+        return "a character device";
+    }
+#ifdef S_ISBLK
+    if (S_ISBLK(st.st_mode)) {
+        return "a block device";
+    }
+#endif
+#ifdef S_ISSOCK
+    if (S_ISSOCK(st.st_mode)) {
+        return "a socket";
+    }
+#endif
+    return "not a file";
 }
 
 std::int64_t ReadNext(int fd, void* into, std::size_t count) {
@@ -81,10 +120,7 @@ ByteStream::~ByteStream() {
 
 bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t bufferSize) {
     Close();
-    int fd;
-    do {
-        fd = OpenFile(path);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = OpenFile(path, kOpenFlags);
     if (fd < 0) {
         return false;
     }
@@ -95,6 +131,30 @@ bool ByteStream::Open(const std::string& path, StreamMode mode, std::size_t buff
         errno = reason;  // the caller may tell why
         return false;
     }
+    return OpenDescriptor(fd, mode, bufferSize);
+}
+
+std::string ByteStream::OpenRegularFile(const std::string& path, StreamMode mode) {
+    Close();
+    const int fd = OpenFile(path, kOpenFlags | kNoWaitFlags);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int reason = errno;
+        ::close(fd);
+        return std::strerror(reason);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::string("is ") + KindOf(st) + ", not a regular file";
+    }
+    OpenDescriptor(fd, mode, kDefaultBufferSize);
+    return {};
+}
+
+bool ByteStream::OpenDescriptor(int fd, StreamMode mode, std::size_t bufferSize) {
     if (bufferSize == 0) {
         bufferSize = 1;
     }
@@ -128,6 +188,7 @@ void ByteStream::Close() {
         fd_ = -1;
     }
     open_ = eof_ = error_ = seekable_ = inSlot_ = scanValid_ = false;
+    errorNumber_ = 0;
     data_ = nullptr;
     size_ = 0;
     buf_ = cur_ = end_ = lim_ = nullptr;
@@ -149,13 +210,24 @@ bool ByteStream::Refill() {
         end_ = data_ + size_;
     } else {
         unsigned char* dst = storage_.get();
+        std::size_t count = capacity_;
+        const std::int64_t failAt = failReadsAt.load();
+        if (failAt >= 0 && next + static_cast<std::int64_t>(count) > failAt) {
+            count = static_cast<std::size_t>(std::max<std::int64_t>(failAt - next, 0));
+        }
         std::int64_t got;
-        do {
-            got = seekable_ ? ReadAt(fd_, dst, capacity_, next) : ReadNext(fd_, dst, capacity_);
-        } while (got < 0 && errno == EINTR);
+        if (count == 0) {
+            got = -1;
+            errno = failReadsWith.load();
+        } else {
+            do {
+                got = seekable_ ? ReadAt(fd_, dst, count, next) : ReadNext(fd_, dst, count);
+            } while (got < 0 && errno == EINTR);
+        }
         if (got <= 0) {
             if (got < 0) {
                 error_ = true;
+                errorNumber_ = errno;
             }
             return false;
         }
@@ -307,6 +379,12 @@ int ByteStream::Seek(std::int64_t offset) {
 void ByteStream::Rewind() {
     Seek(0);
     error_ = false;
+    errorNumber_ = 0;
+}
+
+void FailFileReadsAt(std::int64_t offset, int error) {
+    failReadsWith = error;
+    failReadsAt = offset;
 }
 
 }  // namespace tarnel

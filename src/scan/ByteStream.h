@@ -37,6 +37,10 @@ public:
     // bufferSize (at least 1) exists so that tests can force refills at every byte.
     bool Open(const std::string& path, StreamMode mode,
               std::size_t bufferSize = kDefaultBufferSize);
+    // Opens a file that must be a regular file, without ever waiting: a FIFO without a
+    // writer, a device or a directory is refused at once. Returns an empty string when it
+    // is open, else the reason ("is a FIFO, not a regular file", or the system's reason).
+    std::string OpenRegularFile(const std::string& path, StreamMode mode);
     // Reads from a block of memory that the caller keeps alive and unchanged until Close.
     void OpenMemory(const void* data, std::size_t size, StreamMode mode);
     void Close();
@@ -61,7 +65,10 @@ public:
     }
 
     bool Eof() const { return eof_; }
+    // A read of the file failed; the input ended there, as at the end of the file.
     bool Error() const { return error_; }
+    // The system's error number of that failed read (0 when none failed).
+    int ErrorNumber() const { return errorNumber_; }
 
     // Position of the next character, or -1 when the stream cannot tell (closed, or not
     // seekable like a pipe).
@@ -73,6 +80,7 @@ public:
     void Rewind();
 
 private:
+    bool OpenDescriptor(int fd, StreamMode mode, std::size_t bufferSize);
     int Underflow();
     void UngetOther(int c);
     bool Refill();
@@ -83,6 +91,7 @@ private:
     bool text_ = false;
     bool eof_ = false;
     bool error_ = false;
+    int errorNumber_ = 0;
     bool seekable_ = false;
     int fd_ = -1;
 
@@ -116,5 +125,9 @@ private:
     bool inSlot_ = false;
     const unsigned char* savedCur_ = nullptr;
 };
+
+// Makes the reads of every file stream fail with `error` once they reach byte `offset` of
+// their file (-1: never), to show how readers handle a failing disk. For tests only.
+void FailFileReadsAt(std::int64_t offset, int error);
 
 }  // namespace tarnel

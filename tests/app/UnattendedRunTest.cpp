@@ -52,6 +52,8 @@ TEST(UnattendedRun, EveryFailureWithoutADisplayEndsTheRunAndSaysWhy) {
     WriteImageFile(image, {{3 * 256 + 1, 0x1234}, {0x8000, 1}, {0x9000, 2}});
     const std::string noBootloader = dir.filePath("none/flash.ram").toStdString();
     const std::string missingImage = dir.filePath("missing.rom").toStdString();
+    const std::string brokenImage = dir.filePath("broken.rom").toStdString();
+    std::ofstream(brokenImage) << "@000000 1111\n@000001 22\n@000002 2222\n";
     const struct {
         const char* name;
         std::string faults;
@@ -68,6 +70,11 @@ TEST(UnattendedRun, EveryFailureWithoutADisplayEndsTheRunAndSaysWhy) {
         {"image missing", "", "", missingImage, 2,
          "Cannot read flash image: " + missingImage + ": No such file or directory", "ErrFlashFile",
          missingImage + ": No such file or directory"},
+        {"malformed record", "", "", brokenImage, 2,
+         "Cannot read flash image: " + brokenImage +
+             ":2: four hex digits of value expected, found a line end (2 malformed records in "
+             "the file)",
+         "ErrFlashFile", brokenImage + ":2: "},
         {"no adapter", "no-adapter", "", image, 2,
          "Dravin not found!: no adapter connected (USB ID 0403:f1a0); run tarnel-adapters to "
          "list the adapters this user may open",
@@ -103,7 +110,7 @@ TEST(UnattendedRun, EveryFailureWithoutADisplayEndsTheRunAndSaysWhy) {
             EXPECT_GT(lines[0].size(), c.line.size() + 8) << "a detail follows";
         }
         const bool beyondLogged =
-            run.output.find(c.exitStatus == 0 ? " beyond=2\n" : " beyond=") != std::string::npos;
+            run.output.find(c.exitStatus == 0 ? " beyond=2 " : " beyond=") != std::string::npos;
         EXPECT_TRUE(beyondLogged) << run.output;
         if (c.key != nullptr) {
             const std::string message = std::string("message key=") + c.key;

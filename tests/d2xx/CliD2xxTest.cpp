@@ -7,7 +7,10 @@
 
 #include <algorithm>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -215,6 +218,86 @@ TEST_F(CliD2xx, ALibraryThatCannotBeLoadedIsNamedWithExitCode2) {
             << run.output;
         EXPECT_TRUE(run.calls.empty());
     }
+}
+
+#ifdef _WIN32
+TEST_F(CliD2xx, ALibraryPlantedInTheCurrentFolderIsNeverLoaded) {
+    // The driver is not installed; a folder of images from elsewhere holds an ftd2xx.dll.
+    SetEnvironment("TARNEL_D2XX_LIBRARY", "");
+    SimRunRequest request;
+    request.executable = tool.string();
+    request.arguments = {TARNEL_DEMO_IMAGE};
+    request.filesInFolder = {{TARNEL_D2XX_STAND_IN, "ftd2xx.dll"}};
+    const SimRunResult run = RunTarnelSim(request);
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.output.rfind("tarnel-cli: cannot load the D2XX library ftd2xx.dll", 0), 0u)
+        << run.output;
+    EXPECT_TRUE(run.calls.empty());
+}
+#endif
+
+// CRC-32 bit by bit, as its definition reads: reflected polynomial 0xEDB88320, initial and
+// final value 0xFFFFFFFF.
+std::uint32_t BitwiseCrc32(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ ((crc & 1u) != 0 ? 0xEDB88320u : 0u);
+        }
+    }
+    return ~crc;
+}
+
+TEST_F(CliD2xx, CheckTellsWhatAnImageWouldProgramWithoutTouchingAnAdapter) {
+    const std::string image = (folder / "check.rom").string();
+    std::ofstream(image, std::ios::binary)
+        << "; x\n@000000 1234\n@0001FF 00FF\n@008000 1111\n@000003 12\n@000004 4444\n";
+    // The flash content it gives, each word the more significant byte first.
+    std::vector<std::uint8_t> flash(2 * 32768, 0xFF);
+    flash[0] = 0x12, flash[1] = 0x34, flash[2 * 0x1FF] = 0x00;
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(BitwiseCrc32(flash)));
+    const auto withoutCr = [](std::string text) {
+        std::erase(text, '\r');
+        return text;
+    };
+
+    const SimRunResult refused = Run({"--check", image});
+    ASSERT_TRUE(refused.started);
+    EXPECT_EQ(refused.exitStatus, 2);
+    EXPECT_EQ(withoutCr(refused.output),
+              "tarnel-cli: Cannot read flash image: " + image +
+                  ":5: four hex digits of value expected, found a line end (2 malformed "
+                  "records in the file)\n");
+    EXPECT_TRUE(refused.calls.empty());
+
+    const SimRunResult lenient = Run({"--check", "--lenient", image});
+    EXPECT_EQ(lenient.exitStatus, 0);
+    EXPECT_EQ(withoutCr(lenient.output),
+              "image: " + image +
+                  "\nwords: 2\npages: 2\nlowest address: 0x000000\nhighest address: 0x008000\n"
+                  "words beyond the flash: 1\nmalformed records: 2\n"
+                  "  line 5: four hex digits of value expected, found a line end\n"
+                  "  line 6: lost: the unfinished record on line 5 ran on into this line\n"
+                  "crc32: " +
+                  crc + "\n");
+    EXPECT_TRUE(lenient.calls.empty());
+}
+
+TEST_F(CliD2xx, ALogThatCannotBeOpenedEndsTheRunBeforeAnyAdapterIsOpened) {
+    const std::string log = (folder / "missing" / "run.log").string();
+    SimRunRequest request;
+    request.executable = tool.string();
+    request.arguments = {TARNEL_DEMO_IMAGE};
+    request.environment = {"TARNEL_LOG=" + log};
+    const SimRunResult run = RunTarnelSim(request);
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.output,
+              "tarnel-cli: Cannot open the event log: " + log + ": No such file or directory\n");
+    EXPECT_TRUE(run.calls.empty());
 }
 
 TEST_F(CliD2xx, HelpVersionAndWrongCommandLines) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -313,6 +314,83 @@ TEST_F(ReadWordImageTest, WholeFlashImageRoundTrips) {
     std::vector<std::uint16_t> image(kFlashWords, 0xFFFF);
     EXPECT_EQ(ReadWordImage(dir_.Write("full.rom", text), image.data(), kFlashWords), highest);
     EXPECT_EQ(image, expected);
+}
+
+struct MalformedCase {
+    const char* name;
+    std::string text;
+    std::vector<std::uint64_t> lines;  // the lines of the malformed records, in order
+    std::string first;                 // what the first one says
+};
+
+// Every line that begins with "@" and gives no word is named, the ones a broken record
+// ran into included; well-formed oddities (a value on a later line, text after a value,
+// an "@" that is not first on its line) are not.
+TEST(ReadWordImageCounted, NamesEveryMalformedRecordWithItsLine) {
+    const MalformedCase cases[] = {
+        {"well-formed", "# c\n@000010\n\n 1234 tail\nx @00000G\n@000011 1111 @zz\n", {}, ""},
+        {"two-digit value takes the next line with it",
+         "@000000 1111\n@000001 22\n@000002 2222\n@000003 3333\n",
+         {2, 3},
+         "four hex digits of value expected, found a line end"},
+        {"non-hex address digit",
+         "@00000G F2A7\n@000001 1111\n",
+         {1},
+         "six hex digits of address expected after \"@\", found \"G\""},
+        {"address without value", "\n@000001\n  @000002 2222\n@000003 3333\n", {2, 3}, ""},
+        {"cut address; the next line is a comment", "@0000\n# note\n@000003 3333\n", {1}, ""},
+        {"value cut by the end of the file", "@000001 1111\n@000002 12", {2}, ""},
+        {"broken value on a later line", "@000001\n12\n@000002 2222\n", {1, 3}, ""},
+        {"zero byte for a digit",
+         std::string("@0000\0\n@000001 1111\n", 20),
+         {1},
+         "six hex digits of address expected after \"@\", found byte 0x00"},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        ForEachShape(tc.text, StreamMode::Text, [&](ByteStream& s) {
+            std::vector<std::uint16_t> image(16, 0xFFFF);
+            const ImageReadResult read = ReadWordImageCounted(s, image.data(), 16);
+            std::vector<std::uint64_t> lines;
+            for (const MalformedRecord& record : read.malformed) {
+                lines.push_back(record.line);
+            }
+            EXPECT_EQ(lines, tc.lines);
+            EXPECT_EQ(read.malformedCount, tc.lines.size());
+            if (!tc.first.empty() && !read.malformed.empty()) {
+                EXPECT_EQ(read.malformed.front().what, tc.first);
+            }
+        });
+    }
+}
+
+TEST(ReadWordImageCounted, ListsTheFirstMalformedRecordsAndCountsThemAll) {
+    std::string text;
+    for (int i = 0; i < 150; ++i) {
+        text += "@00000X 1111\n";
+    }
+    ByteStream s;
+    s.OpenMemory(text.data(), text.size(), StreamMode::Text);
+    const ImageReadResult read = ReadWordImageCounted(s, nullptr, 0);
+    EXPECT_EQ(read.malformedCount, 150u);
+    ASSERT_EQ(read.malformed.size(), kListedMalformed);
+    EXPECT_EQ(read.malformed.back().line, kListedMalformed);
+}
+
+TEST_F(ReadWordImageTest, AFailedReadIsNotTheEndOfTheFile) {
+    const std::string path = dir_.Write("image.rom", "@000001 1111\n@000002 2222\n");
+    for (const std::int64_t offset : {0, 5, 13}) {
+        SCOPED_TRACE(offset);
+        FailFileReadsAt(offset, EIO);
+        std::vector<std::uint16_t> image(4, 0xFFFF);
+        EXPECT_EQ(ReadWordImage(path, image.data(), 4), -1);
+        ByteStream stream;
+        EXPECT_EQ(stream.OpenRegularFile(path, StreamMode::Text), "");
+        ReadWordImageCounted(stream, image.data(), 4);
+        EXPECT_TRUE(stream.Error());
+        EXPECT_EQ(stream.ErrorNumber(), EIO);
+        FailFileReadsAt(-1, 0);
+    }
 }
 
 TEST(ReadWordImageStream, SameResultFromEveryStreamShape) {

@@ -231,6 +231,10 @@ SimRunResult RunTarnelSim(const SimRunRequest& request) {
     if (request.initialFlash) {
         std::ofstream(dir / "flash.rom") << *request.initialFlash;
     }
+    for (const auto& [from, name] : request.filesInFolder) {
+        std::error_code ignored;
+        std::filesystem::copy_file(from, dir / name, ignored);
+    }
 
     std::vector<std::string> args{request.executable.empty() ? TarnelSimPath()
                                                              : request.executable};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarnel::test {
@@ -29,6 +30,9 @@ struct SimRunRequest {
     // NAME=VALUE entries for the program's environment, in place of the caller's values
     // of those names (DISPLAY with headless, for a display of the test's own).
     std::vector<std::string> environment;
+    // Files copied into the folder the program runs in (its current folder) before it
+    // starts: source path and name there.
+    std::vector<std::pair<std::string, std::string>> filesInFolder;
 };
 
 struct SimRunResult {
