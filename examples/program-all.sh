@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Programs one image on every usable adapter at once: one unattended `tarnel -cc -p` per
-# adapter, each choosing its adapter by port path through TARNEL_ADAPTER. Prints one
-# result line per adapter when all have ended:
+# Programs one image on every usable adapter at once: one quiet `tarnel-cli` per adapter,
+# each choosing its adapter by port path with --adapter. Prints one result line per
+# adapter when all have ended:
 #   PORT SERIAL ok SECONDS
 #   PORT SERIAL failed EXIT MESSAGE
 # Exit status: 0 when every adapter was programmed, 1 when any failed, 2 when no adapter
 # is usable.
 #
 # Usage: program-all.sh IMAGE.rom
-# TARNEL and TARNEL_ADAPTERS name the two commands (default: from the path).
+# TARNEL_CLI and TARNEL_ADAPTERS name the two commands (default: from the path).
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -16,7 +16,7 @@ if [ $# -ne 1 ]; then
   exit 2
 fi
 image=$1
-tarnel=${TARNEL:-tarnel}
+cli=${TARNEL_CLI:-tarnel-cli}
 list=${TARNEL_ADAPTERS:-tarnel-adapters}
 
 adapters=$("$list" | awk '$4 == "usable" { print $1, $2 }')
@@ -31,7 +31,7 @@ trap 'rm -rf "$logs"' EXIT
 # One tool per adapter, all at once; each writes its own event log.
 pids=()
 while read -r port serial; do
-  TARNEL_ADAPTER=$port TARNEL_LOG="$logs/$port.log" "$tarnel" -cc -p "$image" \
+  "$cli" --quiet --adapter "$port" --log "$logs/$port.log" -- "$image" \
     >"$logs/$port.out" 2>&1 &
   pids+=("$!")
 done <<<"$adapters"

@@ -3,7 +3,7 @@
 //   PORT SERIAL BUS/DEVICE ACCESS
 // ACCESS is "usable", "no-permission" or "unavailable"; a line that is not usable goes on
 // with what to check. A serial number that cannot be read shows as "-". Exit status 0
-// when at least one adapter is usable, otherwise 2.
+// when at least one adapter is usable, otherwise 2; 64 for a wrong command line.
 // On Windows, and on Linux with TARNEL_DRIVER=d2xx, the list comes from the D2XX library:
 //   LOCATION SERIAL - ACCESS "DESCRIPTION"
 // LOCATION is the driver's location ID (0x142 for port 1-4.2); ACCESS is "usable", or
@@ -17,26 +17,33 @@
 #ifndef _WIN32
 #include "platform/AdapterInventory.h"
 #endif
+#include "platform/Arguments.h"
 #include "platform/ConsoleText.h"
 #include "platform/DriverApi.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
+#include "platform/ToolOptions.h"
 
 namespace {
 
 constexpr int kExitUsable = 0;
 constexpr int kExitNoneUsable = 2;
+constexpr int kExitUsage = 64;
+constexpr char kSynopsis[] =
+    "Usage: tarnel-adapters\n"
+    "       tarnel-adapters -h | --help | -V | --version\n";
 
 #ifdef _WIN32
 void PrintUsage() {
+    std::fputs(kSynopsis, stdout);
     std::puts(
-        "Usage: tarnel-adapters\n"
         "Lists the connected programming adapters (USB ID 0403:f1a0) as the D2XX driver\n"
         "(ftd2xx.dll) sees them, one per line:\n"
         "  LOCATION SERIAL - ACCESS \"DESCRIPTION\"\n"
         "LOCATION or SERIAL is what TARNEL_ADAPTER and tarnel-cli --adapter take to choose\n"
         "one adapter; ACCESS is usable, or unavailable (open) when another program holds it.\n"
-        "Exit status: 0 when at least one adapter is usable, otherwise 2.");
+        "Exit status: 0 when at least one adapter is usable, otherwise 2; 64 for a wrong\n"
+        "command line.");
 }
 #else
 const char* AccessWord(tarnel::usb::AdapterAccess access) {
@@ -52,14 +59,24 @@ const char* AccessWord(tarnel::usb::AdapterAccess access) {
 }
 
 void PrintUsage() {
-    std::puts(
-        "Usage: tarnel-adapters\n"
+    std::fputs(kSynopsis, stdout);
+    std::fputs(
         "Lists the connected programming adapters (USB ID 0403:f1a0), one per line:\n"
         "  PORT SERIAL BUS/DEVICE ACCESS\n"
-        "PORT or SERIAL is what TARNEL_ADAPTER takes to choose one adapter.\n"
-        "With TARNEL_DRIVER=d2xx, the D2XX library's list:\n"
+        "PORT or SERIAL is what tarnel-cli --adapter and TARNEL_ADAPTER take to choose one\n"
+        "adapter. With TARNEL_DRIVER=d2xx, the D2XX library's list:\n"
         "  LOCATION SERIAL - ACCESS \"DESCRIPTION\"\n"
-        "Exit status: 0 when at least one adapter is usable, otherwise 2.");
+        "\n"
+        "Options:\n",
+        stdout);
+    std::fputs(tarnel::ToolOptionsHelp(0).c_str(), stdout);
+    std::fputs(
+        "\n"
+        "Exit status:\n"
+        "  0   at least one adapter is usable\n"
+        "  2   no adapter is usable\n"
+        "  64  wrong command line\n",
+        stdout);
 }
 #endif
 
@@ -112,9 +129,25 @@ int ListThroughD2xx() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        PrintUsage();
-        return std::strcmp(argv[1], "--help") == 0 ? kExitUsable : kExitNoneUsable;
+    const tarnel::ToolOptions options =
+        tarnel::ParseToolOptions(tarnel::ProgramArguments(argc, argv), 0);
+    switch (options.action) {
+        case tarnel::ToolAction::Help:
+            PrintUsage();
+            return kExitUsable;
+        case tarnel::ToolAction::Version:
+            std::printf("tarnel-adapters %s\n", TARNEL_FILE_VERSION);
+            return kExitUsable;
+        case tarnel::ToolAction::UsageError:
+            std::fprintf(stderr, "tarnel-adapters: %s\n%s", options.error.c_str(), kSynopsis);
+            return kExitUsage;
+        case tarnel::ToolAction::Run:
+            break;
+    }
+    if (!options.operands.empty()) {
+        std::fprintf(stderr, "tarnel-adapters: takes no operand (given: %s)\n%s",
+                     options.operands.front().c_str(), kSynopsis);
+        return kExitUsage;
     }
 #ifdef _WIN32
     return ListThroughD2xx();

@@ -1,40 +1,45 @@
 #pragma once
 // The command line of tarnel-cli:
-//   tarnel-cli [--lenient] [--adapter SERIAL|PORT] [--format=NAME] [--base=ADDRESS]
-//              [--byte-order=ORDER] IMAGE
-//   tarnel-cli --check [--lenient] [--format=NAME] [--base=ADDRESS] [--byte-order=ORDER] IMAGE
-//   tarnel-cli --help | --version
+//   tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--lenient] [IMAGE OPTIONS] [--] IMAGE
+//   tarnel-cli --check [--lenient] [IMAGE OPTIONS] [--] IMAGE
+// where IMAGE OPTIONS are --format NAME, --base ADDRESS and --byte-order ORDER,
+//   tarnel-cli -h | --help | -V | --version
+// read with the tools' shared grammar (platform/ToolOptions.h).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/ToolOptions.h"
 #include "scan/ImageFormats.h"
 
 namespace tarnel::cli {
 
-enum class CliAction { Program, Check, Help, Version, UsageError };
+// The options tarnel-cli takes besides --help and --version.
+inline constexpr std::uint32_t kCliOptions = kOptionAdapter | kOptionQuiet | kOptionVerbose |
+                                             kOptionLog | kOptionCheck | kOptionLenient |
+                                             kOptionFormat | kOptionBase | kOptionByteOrder;
 
-struct CliOptions {
-    CliAction action = CliAction::UsageError;
-    std::string image;                   // Program, Check: the image
-    bool lenient = false;                // --lenient: malformed records are passed over
-    std::optional<std::string> adapter;  // --adapter: the choice TARNEL_ADAPTER makes
-    std::optional<ImageFormat> format;   // --format: nothing, found from the content
-    ImageReadOptions imageOptions;       // --byte-order, --base
-    std::string error;                   // UsageError: what is wrong, in one line
+// How the image is to be read, from --format, --base and --byte-order.
+struct CliImageOptions {
+    std::optional<ImageFormat> format;  // nothing: found from the content
+    ImageReadOptions read;              // byte order and raw binary's base
 };
 
-// Reads the arguments after the program name. --help or --version anywhere wins over the
-// rest. Otherwise exactly one image is needed; "--adapter VALUE" and "--adapter=VALUE"
-// take a non-empty value, and so do --format (a name of ImageFormats()), --base (a byte
-// address, decimal or 0x hex; only with, and needed by, --format=bin) and --byte-order
-// (little or big); each option at most once. --check makes the action Check; "--" ends the
-// options, so an image name may start with '-'. Anything else that starts with '-' is an
-// unknown option.
-CliOptions ParseCliArguments(const std::vector<std::string>& arguments);
+// Reads the arguments after the program name: ParseToolOptions, and for Run exactly one
+// operand, the image (UsageError "no image named" or "one image at a time" otherwise) and
+// image options that hold (--format a name of ImageFormats(); --base a byte address,
+// decimal or 0x hex, only with, and needed by, --format=bin; --byte-order little or big),
+// which go into `image`.
+ToolOptions ParseCliArguments(const std::vector<std::string>& arguments, CliImageOptions& image);
 
-// The usage text that --help prints, with its line end.
-const char* CliUsage();
+// The lines that name the command's forms ("Usage: ..."), which a wrong command line
+// repeats on standard error.
+std::string CliSynopsis();
+
+// The whole text that --help prints: the forms, the options, where the bootloader is
+// looked for, the environment and the exit codes.
+std::string CliUsage();
 
 }  // namespace tarnel::cli

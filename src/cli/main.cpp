@@ -3,20 +3,13 @@
 // exit codes and event log, and ends when the request ends, whatever its outcome.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-#endif
-
 #include "cli/CliOptions.h"
 #include "cli/ImageCheck.h"
-#include "cli/TerminalProgress.h"
-#include "platform/AdapterSelection.h"
+#include "cli/RunProgress.h"
+#include "platform/Arguments.h"
 #include "platform/ConsoleText.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
@@ -35,43 +28,44 @@ constexpr int kDriverStatus = 2;   // the exit code of an adapter that cannot be
 constexpr int kLogStatus = 2;      // the event log asked for cannot be written
 constexpr int kFailureStatus = 1;  // a failed request that reported nothing (never expected)
 
-void ChooseAdapter(const std::string& adapter) {
-#ifdef _WIN32
-    ::_putenv_s(kAdapterVariable, adapter.c_str());
-#else
-    ::setenv(kAdapterVariable, adapter.c_str(), 1);
-#endif
+Verbosity VerbosityOf(const ToolOptions& options) {
+    if (options.quiet) {
+        return Verbosity::Quiet;
+    }
+    return options.verbose ? Verbosity::Verbose : Verbosity::Normal;
 }
 
 int Run(const std::vector<std::string>& arguments) {
     // A signal or console event stops the request at its next safe point; it then ends
     // with the stop's exit status.
     const StopSignals stops(&RequestStop);
-    const CliOptions options = ParseCliArguments(arguments);
+    CliImageOptions image;
+    const ToolOptions options = ParseCliArguments(arguments, image);
     switch (options.action) {
-        case CliAction::Help:
-            std::fputs(CliUsage(), stdout);
+        case ToolAction::Help:
+            std::fputs(CliUsage().c_str(), stdout);
             return 0;
-        case CliAction::Version:
+        case ToolAction::Version:
             std::printf("%s %s\n", kProgramName, TARNEL_FILE_VERSION);
             return 0;
-        case CliAction::UsageError:
-            std::fprintf(
-                stderr,
-                "%s: %s\nUsage: %s [--lenient] [--adapter SERIAL|PORT] [--format=NAME] IMAGE\n",
-                kProgramName, options.error.c_str(), kProgramName);
+        case ToolAction::UsageError:
+            std::fprintf(stderr, "%s: %s\n%s", kProgramName, options.error.c_str(),
+                         CliSynopsis().c_str());
             return kUsageStatus;
-        case CliAction::Check:
-        case CliAction::Program:
+        case ToolAction::Run:
             break;
     }
+
     SetReportProgramName(kProgramName);
     ImageLoadOptions loadOptions = ImageLoadOptionsFromEnvironment();
     loadOptions.lenient = loadOptions.lenient || options.lenient;
-    loadOptions.format = options.format;
-    loadOptions.formatOptions = options.imageOptions;
-    if (options.action == CliAction::Check) {
-        return CheckImage(options.image, loadOptions, stdout);
+    loadOptions.format = image.format;
+    loadOptions.formatOptions = image.read;
+    if (options.check) {
+        return CheckImage(options.operands.front(), loadOptions, stdout);
+    }
+    if (options.logPath) {
+        SetEventLogPath(*options.logPath);
     }
     // A run that asked for an event log and cannot write one ends before any adapter is
     // opened: a production record must not be silently missing.
@@ -79,60 +73,31 @@ int Run(const std::vector<std::string>& arguments) {
         WriteStandardErrorLine("Cannot open the event log", why);
         return kLogStatus;
     }
-
-    if (options.adapter) {
-        ChooseAdapter(*options.adapter);
-    }
-    if (const std::string error = InstallBackendFromEnvironment(); !error.empty()) {
+    std::string driver;
+    if (const std::string error = InstallBackendFromEnvironment(&driver); !error.empty()) {
         // The line names the library's path, which may hold any letter.
         WriteText(stderr, std::string(kProgramName) + ": " + error + "\n");
         return kDriverStatus;
     }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,
     // as tarnel -cc -p writes it; the bootloader is looked for where tarnel looks.
-    TerminalProgress progress(stderr);
+    RunProgress progress(stderr, kProgramName, VerbosityOf(options), driver);
     ProgramRequest request;
-    request.imagePath = options.image;
+    request.imagePath = options.operands.front();
+    request.adapter = options.adapter.value_or("");
     request.lenient = loadOptions.lenient;
     request.imageFormat = loadOptions.format;
     request.imageReadOptions = loadOptions.formatOptions;
     const ProgramOutcome outcome = RunProgramRequest(request, progress);
-    progress.EndLine();
     // The request has detached; this unloads the driver library.
     InstallDriverBackend(nullptr);
     const int status = ExitCode();
     return !outcome.succeeded && status == 0 ? kFailureStatus : status;
 }
 
-// The arguments after the program name, as UTF-8 on every system (paths are opened wide
-// on Windows, where argv holds only the active code page).
-std::vector<std::string> Arguments(int argc, char** argv) {
-    std::vector<std::string> arguments;
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        const int size =
-            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
-        text.resize(text.size() - 1);  // the terminating NUL
-        arguments.push_back(std::move(text));
-    }
-    ::LocalFree(wide);
-#else
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-#endif
-    return arguments;
-}
-
 }  // namespace
 }  // namespace tarnel::cli
 
 int main(int argc, char** argv) {
-    return tarnel::cli::Run(tarnel::cli::Arguments(argc, argv));
+    return tarnel::cli::Run(tarnel::ProgramArguments(argc, argv));
 }

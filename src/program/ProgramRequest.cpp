@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "eice/Eice.h"
+#include "platform/AdapterSelection.h"
 #include "platform/Clock.h"
 #include "program/ImageLoad.h"
 #include "report/EventLog.h"
@@ -85,6 +86,10 @@ std::string BeyondFlashText(std::uint32_t wordsBeyond) {
 
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer) {
     const auto start = ClockNow();
+    std::optional<std::string> givenBack;
+    if (!request.adapter.empty()) {
+        givenBack = ChooseAdapter(request.adapter);
+    }
     // Both files are read and checked before anything is reported, so that the log's start
     // line can say what would be programmed.
     const ImageLoadOptions options{.lenient = request.lenient,
@@ -108,6 +113,7 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
         observer.Failed(*refused);
         ReportError(*refused);
     } else {
+        observer.BootloaderRead(bootloader.path);
         outcome = ProgramImages(bootloader.words, FlashImage(flash.words.data(), kFlashWords),
                                 request.attachedByUser, observer);
     }
@@ -127,6 +133,9 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
                   : outcome.interrupted ? RequestOutcome::Interrupted
                                         : RequestOutcome::Failed,
                   elapsed.count(), ExitCode(), outcome.flashState);
+    if (!request.adapter.empty()) {
+        ChooseAdapter(givenBack);
+    }
     return outcome;
 }
 

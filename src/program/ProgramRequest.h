@@ -28,6 +28,9 @@ struct ProgramRequest {
     // The image's format (nothing: found from its content), byte order and raw binary's base.
     std::optional<ImageFormat> imageFormat{};
     ImageReadOptions imageReadOptions{};
+    // The adapter to use, by serial number or port path, in place of TARNEL_ADAPTER for
+    // this request; empty: as TARNEL_ADAPTER chooses.
+    std::string adapter;
 };
 
 struct ProgramOutcome {

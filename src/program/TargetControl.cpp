@@ -4,6 +4,7 @@
 #include <string>
 
 #include "eice/Eice.h"
+#include "platform/AdapterSelection.h"
 #include "program/StopRequest.h"
 #include "program/TargetReset.h"
 #include "report/Report.h"
@@ -30,7 +31,11 @@ bool ControlStopped(const char* action, bool attached) {
 }  // namespace
 
 std::string AdapterNotFoundDetail() {
-    return EiceAttachFault() + "; run tarnel-adapters to list the adapters this user may open";
+    std::string detail = AdapterFailureDetail();
+    if (const std::string status = EiceAttachFault(); !status.empty()) {
+        detail += " (" + status + ")";
+    }
+    return detail + "; run tarnel-adapters to list the adapters this user may open";
 }
 
 bool AttachTarget() {

@@ -16,6 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "report/Report.h"
@@ -61,9 +64,21 @@ static_assert(PIPE_BUF >= kAtomicWrite);
 // A quoted field is kept to this many bytes: a line holds at most three, with room to spare.
 constexpr std::size_t kQuotedLimit = (kAtomicWrite - 256) / 3;
 
+// The path SetEventLogPath gave; nothing: TARNEL_LOG's.
+std::optional<std::string>& LogPathGiven() {
+    static std::optional<std::string> path;
+    return path;
+}
+
+// The log asked for: SetEventLogPath's, else TARNEL_LOG's value (null when unset).
+const char* LogTarget() {
+    const std::optional<std::string>& given = LogPathGiven();
+    return given ? given->c_str() : std::getenv(kLogVariable);
+}
+
 // The log file named by TARNEL_LOG, or null when no log (or standard error) is asked for.
 const char* LogFileName() {
-    const char* target = std::getenv(kLogVariable);
+    const char* target = LogTarget();
     if (target == nullptr || *target == '\0' || std::string_view(target) == "-") {
         return nullptr;
     }
@@ -71,7 +86,7 @@ const char* LogFileName() {
 }
 
 bool ToStandardError() {
-    const char* target = std::getenv(kLogVariable);
+    const char* target = LogTarget();
     return target != nullptr && std::string_view(target) == "-";
 }
 
@@ -176,6 +191,10 @@ std::size_t Utf8Length(std::string_view text, std::size_t at) {
 }
 
 }  // namespace
+
+void SetEventLogPath(std::string path) {
+    LogPathGiven() = std::move(path);
+}
 
 std::string QuoteLogText(std::string_view text) {
     // Each character as it goes into the log: itself, or an escape.

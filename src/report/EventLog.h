@@ -26,6 +26,10 @@
 
 namespace tarnel {
 
+// Names the log for this process in place of TARNEL_LOG (same values: a file, "-" for
+// standard error, empty for none).
+void SetEventLogPath(std::string path);
+
 // What the start line tells of the image about to be programmed; all unknown (written as
 // "-") when the image was refused.
 struct ProgramStartFields {

@@ -43,6 +43,8 @@ Options:
   --no-permission       the command may not open the device nodes (mode 000; run as root,
                         the command runs as the user nobody, so it and its files must lie
                         in a folder that every user may enter)
+  --held-adapter=N      adapter N (1 for EMU00001) is held by another program: every
+                        claim of its interface fails with EBUSY
   --unplug-at=N         the first adapter vanishes when the N-th bulk OUT transfer of the
                         run is submitted: transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows
@@ -122,6 +124,8 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
             options.serialDriver = true;
         } else if (name == "--no-permission" && !hasValue) {
             options.noPermission = true;
+        } else if (name == "--held-adapter") {
+            ok = number(1, 4, options.heldAdapter);
         } else if (name == "--adapters") {
             ok = number(1, 4, options.adapters);
         } else if (name == "--unplug-at") {

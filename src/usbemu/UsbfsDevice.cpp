@@ -469,7 +469,7 @@ int UsbfsDevice::Claim(UMockdevIoctlClient* client, unsigned interface, bool det
             driverBound_ = false;
             trace_.Line(setup_.name, "DETACH-DRIVER 0 -> 0");
         }
-        if (driverBound_ || claimed_) {
+        if (driverBound_ || claimed_ || setup_.heldByOther) {
             result = EBUSY;
         } else {
             claimed_ = true;

@@ -129,6 +129,7 @@ private:
     std::string eventSocketLibrary_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     EmulatedDevice* firstAdapter_ = nullptr;
+    unsigned adaptersAdded_ = 0;
     bool dropPrivileges_ = false;
     uid_t nobodyUid_ = 0;
     gid_t nobodyGid_ = 0;
@@ -153,6 +154,8 @@ EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity,
     UsbfsDeviceSetup setup;
     setup.name = device->name;
     setup.serialDriverBound = adapter && options_.serialDriver;
+    adaptersAdded_ += adapter ? 1 : 0;
+    setup.heldByOther = adapter && adaptersAdded_ == options_.heldAdapter;
     setup.log = adapter ? &device->log : nullptr;
     setup.faults = &transferFaults_;
     EmulatedDevice* raw = device.get();

@@ -76,7 +76,7 @@ TEST(UnattendedRun, EveryFailureWithoutADisplayEndsTheRunAndSaysWhy) {
              "the file)",
          "ErrFlashFile", brokenImage + ":2: "},
         {"no adapter", "no-adapter", "", image, 2,
-         "Dravin not found!: no adapter found, or it did not answer; run tarnel-adapters to "
+         "Dravin not found!: no adapter connected (USB ID 0403:f1a0); run tarnel-adapters to "
          "list the adapters this user may open",
          "ErrDravin", "run tarnel-adapters"},
         {"upload", "write-error=20", "", image, 1, "Error uploading bootloader: ", "ErrUplBoot",
@@ -231,9 +231,9 @@ TEST(UnattendedRun, HelpAndVersionNeedNoDisplay) {
         std::vector<std::string> wanted;
     } cases[] = {
         {{"--help"},
-         {"Usage: tarnel-sim [-p] [-c | -cc] [IMAGE.rom]", "TARNEL_ADAPTER", "TARNEL_LOG",
-          "TARNEL_BOOTLOADER", "~/.config/tarnel/flash.ram", "/etc/tarnel/flash.ram", "2048 words",
-          "Exit status"}},
+         {"Usage: tarnel-sim [-p] [-c | -cc] [--adapter SERIAL|PORT] [IMAGE.rom]", "TARNEL_ADAPTER",
+          "TARNEL_LOG", "TARNEL_BOOTLOADER", "~/.config/tarnel/flash.ram", "/etc/tarnel/flash.ram",
+          "2048 words", "Exit status"}},
         {{"-cc", "-p", "--version", "board.rom"}, {"tarnel-sim " TARNEL_PROJECT_VERSION "\n"}},
     };
     for (const auto& c : cases) {

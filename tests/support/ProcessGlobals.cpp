@@ -1,6 +1,7 @@
 #include "support/ProcessGlobals.h"
 
 #include "link/AdapterLink.h"
+#include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
 #include "program/StopRequest.h"
@@ -12,6 +13,7 @@ void ResetProcessGlobals() {
     ResetLink();
     ResetReportState();
     InstallDriverBackend(nullptr);
+    ChooseAdapter(std::nullopt);
     SetSleepFunction({});
     ClearStopRequest();
 }
