@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/AdapterInventory.h"
+#include "platform/DriverAdapterList.h"
 #include "platform/DriverApi.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
@@ -46,37 +47,25 @@ void PrintUsage() {
         "Exit status: 0 when at least one adapter is usable, otherwise 2.");
 }
 
-constexpr std::uint32_t kAdapterId = 0x0403F1A0u;
-
 // The adapters as the D2XX library lists them.
 int ListThroughD2xx() {
     if (const std::string error = tarnel::InstallBackendFromEnvironment(); !error.empty()) {
         std::fprintf(stderr, "tarnel-adapters: %s\n", error.c_str());
         return kExitNoneUsable;
     }
-    std::uint32_t count = 0;
-    if (FT_CreateDeviceInfoList(&count) != FT_OK) {
+    const auto adapters = tarnel::ListDriverAdapters();
+    if (!adapters) {
         std::fputs("tarnel-adapters: the D2XX library cannot list its devices\n", stderr);
         tarnel::InstallDriverBackend(nullptr);
         return kExitNoneUsable;
     }
-    bool anyAdapter = false;
+    const bool anyAdapter = !adapters->empty();
     bool anyUsable = false;
-    for (std::uint32_t index = 0; index < count; ++index) {
-        std::uint32_t flags = 0;
-        std::uint32_t id = 0;
-        std::uint32_t location = 0;
-        char serial[kSerialSize] = {};
-        if (FT_GetDeviceInfoDetail(index, &flags, nullptr, &id, &location, serial, nullptr,
-                                   nullptr) != FT_OK ||
-            id != kAdapterId) {
-            continue;
-        }
-        anyAdapter = true;
-        const bool usable = (flags & FT_FLAGS_OPENED) == 0;
-        anyUsable = anyUsable || usable;
-        std::printf("0x%X %s - %s\n", static_cast<unsigned>(location),
-                    serial[0] != '\0' ? serial : "-", usable ? "usable" : "unavailable (open)");
+    for (const tarnel::DriverAdapter& adapter : *adapters) {
+        anyUsable = anyUsable || adapter.usable;
+        std::printf("0x%X %s - %s\n", static_cast<unsigned>(adapter.location),
+                    adapter.serial.empty() ? "-" : adapter.serial.c_str(),
+                    adapter.usable ? "usable" : "unavailable (open)");
     }
     tarnel::InstallDriverBackend(nullptr);
     if (!anyAdapter) {

@@ -7,6 +7,19 @@ namespace tarnel::cli {
 namespace {
 
 constexpr char kAdapterOption[] = "--adapter";
+constexpr char kReportOption[] = "--report";
+
+// The option that takes a value which `argument` names ("--adapter", "--adapter=V", "-a",
+// "--report", "--report=V"), or null.
+const char* ValueOption(const std::string& argument) {
+    const auto names = [&argument](const std::string& option) {
+        return argument == option || argument.rfind(option + "=", 0) == 0;
+    };
+    if (names(kAdapterOption) || argument == "-a") {
+        return kAdapterOption;
+    }
+    return names(kReportOption) ? kReportOption : nullptr;
+}
 
 CliOptions Only(CliAction action) {
     CliOptions options;
@@ -43,26 +56,36 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
             images.push_back(argument);
         } else if (argument == "--") {
             optionsEnded = true;
-        } else if (argument == kAdapterOption || argument.rfind("--adapter=", 0) == 0) {
+        } else if (const char* option = ValueOption(argument)) {
             std::string value;
-            if (argument == kAdapterOption) {
-                if (i + 1 == arguments.size()) {
+            const std::size_t equals = argument.find('=');
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+            if (option == kAdapterOption) {
+                if (value.empty()) {
                     return UsageError("--adapter needs a serial number or port");
                 }
-                value = arguments[++i];
+                options.adapters.push_back(value);
             } else {
-                value = argument.substr(sizeof kAdapterOption);
+                if (value.empty()) {
+                    return UsageError("--report needs a file name");
+                }
+                if (options.report) {
+                    return UsageError("--report given twice");
+                }
+                options.report = value;
             }
-            if (value.empty()) {
-                return UsageError("--adapter needs a serial number or port");
-            }
-            if (options.adapter) {
-                return UsageError("--adapter given twice");
-            }
-            options.adapter = value;
+        } else if (argument == "--all") {
+            options.all = true;
         } else {
             return UsageError("unknown option " + argument);
         }
+    }
+    if (options.all && !options.adapters.empty()) {
+        return UsageError("--all and --adapter name the adapters twice");
     }
     if (images.empty()) {
         return UsageError("no image named");
@@ -75,15 +98,24 @@ CliOptions ParseCliArguments(const std::vector<std::string>& arguments) {
     return options;
 }
 
+bool IsGang(const CliOptions& options) {
+    return options.all || options.adapters.size() > 1 || options.report.has_value();
+}
+
 const char* CliUsage() {
     return "Usage: tarnel-cli [--adapter SERIAL|PORT] IMAGE.rom\n"
+           "       tarnel-cli (--all | -a SERIAL|PORT -a ...) [--report FILE.json] IMAGE.rom\n"
            "       tarnel-cli --help | --version\n"
            "Programs IMAGE.rom into the target's flash through the Dravin adapter, as\n"
-           "'tarnel -cc -p IMAGE.rom' does, without a window.\n"
+           "'tarnel -cc -p IMAGE.rom' does, without a window; with --all or several\n"
+           "adapters, on every board at once (a gang), one process per adapter.\n"
            "\n"
-           "  --adapter SERIAL|PORT  the adapter to use, by serial number or USB port path\n"
-           "                         (as tarnel-adapters prints them); the same choice as\n"
-           "                         TARNEL_ADAPTER, which it replaces for this run\n"
+           "  -a, --adapter SERIAL|PORT  the adapter to use, by serial number or USB port\n"
+           "                         path (as tarnel-adapters prints them); the same choice\n"
+           "                         as TARNEL_ADAPTER, which it replaces for this run;\n"
+           "                         repeated: a gang of those adapters\n"
+           "  --all                  a gang of every usable adapter\n"
+           "  --report FILE.json     a gang's report: one record per board\n"
            "  --help                 this text\n"
            "  --version              the version\n"
            "\n"
@@ -92,7 +124,9 @@ const char* CliUsage() {
            "TARNEL_DRIVER (libftdi or d2xx), TARNEL_D2XX_LIBRARY.\n"
            "\n"
            "Exit status: 0 programmed; 1 debug-port or programming failure; 2 file,\n"
-           "adapter or driver failure; 64 wrong command line.\n";
+           "adapter or driver failure; 64 wrong command line. A gang: 0 every board\n"
+           "programmed; 1 any failed; 2 no usable adapter or the image refused (nothing\n"
+           "started); 130, 143 or 129 stopped by Ctrl-C, SIGTERM or SIGHUP.\n";
 }
 
 }  // namespace tarnel::cli

@@ -15,9 +15,12 @@
 
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
+#include "cli/gang/GangProtocol.h"
+#include "cli/gang/GangRun.h"
 #include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
+#include "platform/ExecutablePath.h"
 #include "program/ProgramRequest.h"
 #include "report/Report.h"
 
@@ -54,25 +57,47 @@ int Run(const std::vector<std::string>& arguments) {
             break;
     }
 
-    if (options.adapter) {
-        ChooseAdapter(*options.adapter);
-    }
-    if (const std::string error = InstallBackendFromEnvironment(); !error.empty()) {
-        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
-        return kDriverStatus;
-    }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,
     // as tarnel -cc -p writes it; the bootloader is looked for where tarnel looks.
     SetReportProgramName(kProgramName);
+    if (IsGang(options)) {
+        GangRequest gang;
+        gang.all = options.all;
+        gang.adapters = options.adapters;
+        gang.image = options.image;
+        gang.report = options.report;
+        gang.childProgram = ExecutablePath();
+        gang.version = TARNEL_FILE_VERSION;
+        return RunGang(gang);
+    }
+    if (!options.adapters.empty()) {
+        ChooseAdapter(options.adapters.front());
+    }
+    // A gang's child tells its parent in protocol lines; a person gets the progress line.
+    const bool child = IsGangChild();
+    GangChildReporter childReporter(stdout);
+    if (const std::string error = InstallBackendFromEnvironment(); !error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
+        if (child) {
+            childReporter.FailedBeforeRequest("The driver could not be loaded", error);
+            childReporter.End(false, kDriverStatus);
+        }
+        return kDriverStatus;
+    }
     TerminalProgress progress(stderr);
+    ProgramObserver& observer = child ? static_cast<ProgramObserver&>(childReporter) : progress;
     ProgramRequest request;
     request.imagePath = options.image;
-    const ProgramOutcome outcome = RunProgramRequest(request, progress);
+    const ProgramOutcome outcome = RunProgramRequest(request, observer);
     progress.EndLine();
     // The request has detached; this unloads the driver library.
     InstallDriverBackend(nullptr);
     const int status = ExitCode();
-    return !outcome.succeeded && status == 0 ? kFailureStatus : status;
+    const int exitStatus = !outcome.succeeded && status == 0 ? kFailureStatus : status;
+    if (child) {
+        childReporter.End(outcome.succeeded, exitStatus);
+    }
+    return exitStatus;
 }
 
 // The arguments after the program name, as UTF-8 on every system (paths are opened wide

@@ -34,7 +34,7 @@ Devices: the adapters sit on bus 1, ports 1-1, 1-2, ... (the serial converter of
 serial numbers EMU00001, EMU00002, ...
 
 Options:
-  --adapters=N          emulate N adapters, 1 to 4 (default 1)
+  --adapters=N          emulate N adapters, 1 to 8 (default 1)
   --foreign-first       a USB serial converter (0403:6001, nothing behind it) listed
                         before the adapters
   --serial-driver       the kernel's serial driver is bound to each adapter's interface
@@ -122,7 +122,7 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
         } else if (name == "--no-permission" && !hasValue) {
             options.noPermission = true;
         } else if (name == "--adapters") {
-            ok = number(1, 4, options.adapters);
+            ok = number(1, kMaxAdapters, options.adapters);
         } else if (name == "--unplug-at") {
             ok = number(1, 1'000'000'000, options.unplugAt);
         } else if (name == "--lose-answers-at") {
@@ -153,9 +153,9 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
         } else if (name == "--adapter-faults") {
             const auto colon = value.find(':');
             ok = hasValue && colon != std::string_view::npos &&
-                 Number(value.substr(0, colon), 1, 4).has_value();
+                 Number(value.substr(0, colon), 1, kMaxAdapters).has_value();
             if (ok) {
-                options.faultyAdapter = *Number(value.substr(0, colon), 1, 4);
+                options.faultyAdapter = *Number(value.substr(0, colon), 1, kMaxAdapters);
                 options.adapterFaults = value.substr(colon + 1);
             }
         } else if (name == "--usb-trace") {
