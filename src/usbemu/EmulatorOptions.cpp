@@ -42,8 +42,8 @@ Options:
                         request binds it again
   --no-permission       the command may not open the device nodes (mode 000; run as root,
                         the command runs as the user nobody)
-  --unplug-at=N         the first adapter vanishes when the N-th bulk OUT transfer of the
-                        run is submitted: transfers in flight end with ESHUTDOWN, the node
+  --unplug-at=N         the first adapter vanishes when its N-th bulk OUT transfer is
+                        submitted (this and the next three count the first adapter's): transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows
   --lose-answers-at=N   the answers to the N-th bulk OUT transfer and every later one
                         never reach the host (the target stops answering)

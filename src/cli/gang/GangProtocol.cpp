@@ -91,14 +91,16 @@ void GangChildReporter::ProgressRange(int maximum) {
 }
 
 void GangChildReporter::ProgressAt(int position) {
-    // The flash stage tells the position after each acknowledged page.
-    if (stage_ == ProgramStage::Flashing) {
-        pages_ = position + 1;
-    }
     const int percent =
         maximum_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / maximum_) : 100;
-    // An upload makes thousands of steps: a line goes out only when the percentage moves.
-    if (percent != percent_) {
+    // The flash stage tells the position after each acknowledged page: every page is told,
+    // so that a stopped board's record names each page it holds. An upload makes thousands
+    // of steps: there a line goes out only when the percentage moves.
+    const bool page = stage_ == ProgramStage::Flashing;
+    if (page) {
+        pages_ = position + 1;
+    }
+    if (page || percent != percent_) {
         percent_ = percent;
         Write("progress",
               "percent=" + std::to_string(percent) + " pages=" + std::to_string(pages_));
