@@ -8,7 +8,9 @@
 #include <algorithm>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,28 @@ TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     }
 }
 
+TEST_F(CliD2xx, AGangOfTheListedAdapterProgramsItAndReportsIt) {
+    // The stand-in lists one adapter: the gang's child is started, told by pipe and waited
+    // for as on a line of boards (CreateProcessW under Wine).
+    std::vector<std::uint16_t> expected(32768, 0xFFFF);
+    ASSERT_GE(ReadWordImage(TARNEL_DEMO_IMAGE, expected.data(), 32768), 0);
+    const std::string report = (folder / "report.json").string();
+
+    const SimRunResult run = Run({"--all", "--report", report, TARNEL_DEMO_IMAGE});
+
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.flash, expected);
+    EXPECT_TRUE(std::regex_search(run.output,
+                                  std::regex("^0x[0-9A-F]+ SIM00001 ok [0-9.]+ s\r?\n1 of 1 boards "
+                                             "programmed in [0-9.]+ s\r?\n$")))
+        << run.output;
+    std::ifstream file(report);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("\"outcome\": \"success\""), std::string::npos) << text.str();
+}
+
 TEST_F(CliD2xx, ALibraryThatCannotBeLoadedIsNamedWithExitCode2) {
     const std::string missing = (folder / "no-such-d2xx-library").string();
     std::vector<std::string> libraries = {missing};
@@ -152,6 +176,7 @@ TEST_F(CliD2xx, HelpVersionAndWrongCommandLines) {
         {{"-p", "a.rom"}, 64, "tarnel-cli: unknown option -p\n"},
         {{"a.rom", "--adapter"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
         {{"--adapter=", "a.rom"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
+        {{"--all", "-a", "1-2", "a.rom"}, 64, "tarnel-cli: --all and --adapter name the adapters"},
     };
     for (const Case& c : cases) {
         std::string line;
