@@ -11,6 +11,7 @@
 // (the message line is one line). Fields are only ever added at the end of a line.
 // Each line is written with a single append, so processes may share one log.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,10 @@ void LogProgramEnd(bool succeeded, double seconds, int exitCode);
 // The text of one log line for `event` and `fields`, time stamp and process ID included,
 // with its line end. Exposed for the tests.
 std::string FormatLogLine(std::string_view event, std::string_view fields);
+
+// `time` in UTC as the log's lines begin: ISO 8601 with milliseconds,
+// "2026-12-08T09:14:03.512Z".
+std::string UtcTimeStamp(std::chrono::system_clock::time_point time);
 
 // `text` in double quotes, with ", \ and bytes below 0x20 or of 0x7F escaped.
 std::string QuoteLogText(std::string_view text);

@@ -1,28 +1,11 @@
 #include "cli/gang/GangReport.h"
 
 #include <cstdio>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
-namespace tarnel::cli {
+#include "report/EventLog.h"
 
-std::string IsoUtc(std::chrono::system_clock::time_point time) {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    const auto sinceEpoch = duration_cast<milliseconds>(time.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(sinceEpoch / 1000);
-    std::tm utc{};
-#ifdef _WIN32
-    ::gmtime_s(&utc, &seconds);
-#else
-    ::gmtime_r(&seconds, &utc);
-#endif
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<int>(sinceEpoch % 1000));
-    return text;
-}
+namespace tarnel::cli {
 
 std::string GangReportText(const std::vector<BoardState>& boards, const GangImage& image,
                            const std::string& version) {
@@ -35,8 +18,8 @@ std::string GangReportText(const std::vector<BoardState>& boards, const GangImag
             {"port", board.port},
             {"image", image.path},
             {"crc32", crc},
-            {"start", IsoUtc(board.startedAt)},
-            {"end", IsoUtc(board.endedAt)},
+            {"start", UtcTimeStamp(board.startedAt)},
+            {"end", UtcTimeStamp(board.endedAt)},
             {"outcome", OutcomeName(board.outcome)},
             {"message", board.message},
             {"detail", board.detail},

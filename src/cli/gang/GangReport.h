@@ -2,7 +2,6 @@
 // The report a production line files after a gang: one JSON record per board (the layout
 // is documented in README, "Gang programming").
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,8 +20,5 @@ struct GangImage {
 // "boards": [one record per board, in the order of `boards`]}.
 std::string GangReportText(const std::vector<BoardState>& boards, const GangImage& image,
                            const std::string& version);
-
-// `time` as UTC in ISO 8601 with milliseconds: "2026-12-08T09:14:03.512Z".
-std::string IsoUtc(std::chrono::system_clock::time_point time);
 
 }  // namespace tarnel::cli
