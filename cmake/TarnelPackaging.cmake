@@ -1,9 +1,9 @@
 # Installation and the Debian packages that cpack builds from it:
 #   tarnel-cli  what a host without a desktop needs (a production jig, no Qt): tarnel-cli,
 #               tarnel-adapters, the udev rule, their manual pages and the adapter
-#               troubleshooting;
+#               troubleshooting, and program-all.sh;
 #   tarnel      the window tool for real adapters, the desktop entry, metainfo, icon,
-#               manual page, the user's guide and program-all.sh; it depends on
+#               manual page and the user's guide; it depends on
 #               tarnel-cli for the adapter listing and the udev rule;
 #   tarnel-sim  the simulated tool with its stand-in bootloader and an image to program.
 # Executables that look for flash.ram in the directory they run from first (then in the
@@ -75,6 +75,7 @@ install(FILES ${TARNEL_PKG_DIR}/tarnel-cli.1.gz ${TARNEL_PKG_DIR}/tarnel-adapter
 install(FILES packaging/copyright DESTINATION share/doc/tarnel-cli COMPONENT cli)
 install(FILES packaging/README.md DESTINATION share/doc/tarnel-cli RENAME adapter-access.md
         COMPONENT cli)
+install(PROGRAMS examples/program-all.sh DESTINATION share/doc/tarnel-cli/examples COMPONENT cli)
 install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel-cli
         RENAME changelog.gz COMPONENT cli)
 
@@ -90,7 +91,6 @@ foreach(size ${TARNEL_ICON_SIZES})
 endforeach()
 install(FILES ${TARNEL_PKG_DIR}/tarnel.1.gz DESTINATION share/man/man1 COMPONENT tarnel)
 install(FILES packaging/copyright ${TARNEL_GUIDE} DESTINATION share/doc/tarnel COMPONENT tarnel)
-install(PROGRAMS examples/program-all.sh DESTINATION share/doc/tarnel/examples COMPONENT tarnel)
 install(FILES ${TARNEL_PKG_DIR}/changelog.gz DESTINATION share/doc/tarnel
         RENAME changelog.gz COMPONENT tarnel)
 

@@ -27,6 +27,6 @@ skipping { next }
     gsub(/\(packaging\/README\.md\)/, "(../tarnel-cli/adapter-access.md)")
     gsub(/\[packaging\/README\.md\]/, "[adapter-access.md]")
     gsub(/\[LICENSE\]\(LICENSE\)/, "[copyright](copyright)")
-    gsub(/examples\/program-all\.sh/, "/usr/share/doc/tarnel/examples/program-all.sh")
+    gsub(/examples\/program-all\.sh/, "/usr/share/doc/tarnel-cli/examples/program-all.sh")
     print
 }

@@ -3,7 +3,7 @@
 //   PORT SERIAL BUS/DEVICE ACCESS
 // ACCESS is "usable", "no-permission" or "unavailable"; a line that is not usable goes on
 // with what to check. A serial number that cannot be read shows as "-". Exit status 0
-// when at least one adapter is usable, otherwise 2.
+// when at least one adapter is usable, otherwise 2; 64 for a wrong command line.
 // With TARNEL_DRIVER=d2xx the list comes from the D2XX library instead:
 //   LOCATION SERIAL - ACCESS
 // LOCATION is the driver's location ID (0x142 for port 1-4.2); ACCESS is "usable", or
@@ -15,10 +15,12 @@
 #include <string>
 
 #include "platform/AdapterInventory.h"
+#include "platform/Arguments.h"
 #include "platform/DriverAdapterList.h"
 #include "platform/DriverApi.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
+#include "platform/ToolOptions.h"
 
 namespace {
 
@@ -37,14 +39,29 @@ const char* AccessWord(tarnel::usb::AdapterAccess access) {
     return "unavailable";
 }
 
+constexpr int kExitUsage = 64;
+constexpr char kSynopsis[] =
+    "Usage: tarnel-adapters\n"
+    "       tarnel-adapters -h | --help | -V | --version\n";
+
 void PrintUsage() {
-    std::puts(
-        "Usage: tarnel-adapters\n"
+    std::fputs(kSynopsis, stdout);
+    std::fputs(
         "Lists the connected programming adapters (USB ID 0403:f1a0), one per line:\n"
         "  PORT SERIAL BUS/DEVICE ACCESS\n"
-        "PORT or SERIAL is what TARNEL_ADAPTER takes to choose one adapter.\n"
-        "With TARNEL_DRIVER=d2xx, the D2XX library's list: LOCATION SERIAL - ACCESS.\n"
-        "Exit status: 0 when at least one adapter is usable, otherwise 2.");
+        "PORT or SERIAL is what tarnel-cli --adapter and TARNEL_ADAPTER take to choose one\n"
+        "adapter. With TARNEL_DRIVER=d2xx, the D2XX library's list: LOCATION SERIAL - ACCESS.\n"
+        "\n"
+        "Options:\n",
+        stdout);
+    std::fputs(tarnel::ToolOptionsHelp(0).c_str(), stdout);
+    std::fputs(
+        "\n"
+        "Exit status:\n"
+        "  0   at least one adapter is usable\n"
+        "  2   no adapter is usable\n"
+        "  64  wrong command line\n",
+        stdout);
 }
 
 // The adapters as the D2XX library lists them.
@@ -78,9 +95,25 @@ int ListThroughD2xx() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        PrintUsage();
-        return std::strcmp(argv[1], "--help") == 0 ? kExitUsable : kExitNoneUsable;
+    const tarnel::ToolOptions options =
+        tarnel::ParseToolOptions(tarnel::ProgramArguments(argc, argv), 0);
+    switch (options.action) {
+        case tarnel::ToolAction::Help:
+            PrintUsage();
+            return kExitUsable;
+        case tarnel::ToolAction::Version:
+            std::printf("tarnel-adapters %s\n", TARNEL_FILE_VERSION);
+            return kExitUsable;
+        case tarnel::ToolAction::UsageError:
+            std::fprintf(stderr, "tarnel-adapters: %s\n%s", options.error.c_str(), kSynopsis);
+            return kExitUsage;
+        case tarnel::ToolAction::Run:
+            break;
+    }
+    if (!options.operands.empty()) {
+        std::fprintf(stderr, "tarnel-adapters: takes no operand (given: %s)\n%s",
+                     options.operands.front().c_str(), kSynopsis);
+        return kExitUsage;
     }
     if (const char* driver = std::getenv(tarnel::kDriverVariable);
         driver != nullptr && std::strcmp(driver, "d2xx") == 0) {

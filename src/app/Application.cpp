@@ -26,6 +26,7 @@
 #include "app/Mainform.h"
 #include "app/MessageBoxes.h"
 #include "app/NativePath.h"
+#include "platform/AdapterSelection.h"
 #include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
 #include "report/Report.h"
@@ -208,14 +209,7 @@ void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const Q
 class StartGuard {
 public:
     explicit StartGuard(const char* argv0) {
-        if (argv0 != nullptr && *argv0 != '\0') {
-#ifdef _WIN32
-            const char* slash = std::strrchr(argv0, '\\');
-#else
-            const char* slash = std::strrchr(argv0, '/');
-#endif
-            programName = slash ? slash + 1 : argv0;
-        }
+        programName = ProgramBaseName(argv0, programName);
         heldMessages = &held_;
         previous_ = qInstallMessageHandler(HoldStartMessage);
     }
@@ -284,6 +278,9 @@ int TarnelMain(int argc, char** argv) {
     // The tool's arguments: everything after the program name.
     const CommandLineOptions options = ParseCommandLine(ProgramArguments(argc, argv));
     SetQuietMode(options.quiet);
+    if (options.adapter) {
+        ChooseAdapter(*options.adapter);
+    }
     if (ShouldChooseOffscreen(options)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         choseOffscreen = true;

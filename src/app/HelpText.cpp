@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Application.h"
+#include "platform/Arguments.h"
 #include "platform/BootloaderPlaces.h"
 
 #ifndef TARNEL_VERSION_TEXT
@@ -11,27 +12,11 @@
 #endif
 
 namespace tarnel {
-namespace {
-
-std::string_view BaseName(const char* path) {
-    if (path == nullptr || *path == '\0') {
-        return "tarnel";
-    }
-    const char* slash = std::strrchr(path, '/');
-#ifdef _WIN32
-    if (const char* back = std::strrchr(path, '\\'); back != nullptr && back > slash) {
-        slash = back;
-    }
-#endif
-    return slash != nullptr ? slash + 1 : path;
-}
-
-}  // namespace
 
 std::string UsageText(std::string_view program) {
     const std::string name(program);
-    std::string text = "Usage: " + name + " [-p] [-c | -cc] [IMAGE.rom]\n" + "       " + name +
-                       " --help | --version\n" +
+    std::string text = "Usage: " + name + " [-p] [-c | -cc] [--adapter SERIAL|PORT] [IMAGE.rom]\n" +
+                       "       " + name + " --help | --version\n" +
                        "Writes IMAGE.rom into the flash of the target through the Dravin "
                        "adapter.\n"
                        "\n"
@@ -42,15 +27,14 @@ std::string UsageText(std::string_view program) {
                        "             programming step, unless no display is reachable)\n"
                        "  -cc        as -c, with no message box: each report is one line on\n"
                        "             standard error, \"tarnel: TEXT: DETAIL\"\n"
+                       "  --adapter SERIAL|PORT\n"
+                       "             use only this adapter (also --adapter=SERIAL|PORT);\n"
+                       "             replaces TARNEL_ADAPTER\n"
                        "  --help     print this text and exit\n"
                        "  --version  print the version and exit\n"
                        "With -p and -c or -cc and no display, the tool runs without a window.\n"
-                       "\n"
-                       "The bootloader (flash.ram: an image file of text @ records, at most "
-                       "2048 words)\nis read from the first of these that exists:\n";
-    for (const std::string& place : BootloaderPlaceNames()) {
-        text += "  " + place + "\n";
-    }
+                       "\n" +
+                       BootloaderPlacesHelp();
     text +=
         "\n"
         "Environment:\n"
@@ -81,7 +65,7 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
     if (!help && !version) {
         return std::nullopt;
     }
-    const std::string_view program = BaseName(argc > 0 ? argv[0] : nullptr);
+    const std::string_view program = ProgramBaseName(argc > 0 ? argv[0] : nullptr, "tarnel");
     const std::string text = help ? UsageText(program) : VersionText(program);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

@@ -11,7 +11,7 @@
 #include "app/Mainform.h"
 #include "app/NativePath.h"
 #include "program/ProgramRequest.h"
-#include "report/Reportlst.h"
+#include "program/ProgressText.h"
 
 namespace tarnel {
 namespace {
@@ -24,52 +24,38 @@ public:
     WindowProgress(TFmainform& window, QProgressBar* bar) : window_(window), bar_(bar) {}
 
     void StageBegins(ProgramStage stage) override {
-        switch (stage) {
-            case ProgramStage::PreparingBootloader:
-                window_.setStatusText(QStringLiteral("Preparing bootloader..."));
-                QApplication::processEvents();
-                break;
-            case ProgramStage::Erasing:
-                // Not painted: the erase follows at once and takes no input.
-                window_.setStatusText(QStringLiteral("Erasing device..."));
-                break;
-            case ProgramStage::Flashing:
-                window_.setStatusText(QStringLiteral("Flashing..."));
-                QApplication::processEvents();
-                break;
+        window_.setStatusText(QString::fromUtf8(StageStatusText(stage)));
+        // The erase is not painted: it follows at once and takes no input.
+        if (stage != ProgramStage::Erasing) {
+            QApplication::processEvents();
         }
     }
 
     void ProgressRange(int maximum) override {
         bar_->setMaximum(maximum);
-        maximum_ = maximum;
-        shownPercent_ = -1;
+        steps_.Restart(maximum);
     }
 
     // The bar tells how the request ended: a stage's text or an earlier "Done" must not
     // stand after a failure.
     void Failed(const Failure& failure) override {
-        window_.setStatusText(QString::fromUtf8(MessageEntry(failure.key).text));
+        window_.setStatusText(QString::fromStdString(FailureStatusText(failure)));
     }
 
     void Programmed(double seconds) override {
-        window_.setStatusText(QString::asprintf("Done in %.2f seconds.", seconds));
+        window_.setStatusText(QString::fromStdString(DoneText(seconds)));
     }
 
     void ProgressAt(int position) override {
-        const int percent =
-            maximum_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / maximum_) : 100;
-        if (percent != shownPercent_ || position == maximum_) {
+        if (steps_.Moves(position)) {
             bar_->setValue(position);
-            shownPercent_ = percent;
         }
     }
 
 private:
     TFmainform& window_;
     QProgressBar* bar_;
-    int maximum_ = 0;
-    int shownPercent_ = -1;
+    PercentSteps steps_;
 };
 
 }  // namespace

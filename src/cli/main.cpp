@@ -3,25 +3,19 @@
 // exit codes and event log, and ends when the request ends, whatever its outcome.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-#endif
-
 #include "cli/CliOptions.h"
-#include "cli/TerminalProgress.h"
+#include "cli/RunProgress.h"
 #include "cli/gang/GangProtocol.h"
 #include "cli/gang/GangRun.h"
-#include "platform/AdapterSelection.h"
+#include "platform/Arguments.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
 #include "platform/ExecutablePath.h"
 #include "program/ProgramRequest.h"
+#include "report/EventLog.h"
 #include "report/Report.h"
 
 namespace tarnel::cli {
@@ -32,31 +26,33 @@ constexpr int kUsageStatus = 64;   // a wrong command line
 constexpr int kDriverStatus = 2;   // the exit code of an adapter that cannot be reached
 constexpr int kFailureStatus = 1;  // a failed request that reported nothing (never expected)
 
-void ChooseAdapter(const std::string& adapter) {
-#ifdef _WIN32
-    ::_putenv_s(kAdapterVariable, adapter.c_str());
-#else
-    ::setenv(kAdapterVariable, adapter.c_str(), 1);
-#endif
+Verbosity VerbosityOf(const ToolOptions& options) {
+    if (options.quiet) {
+        return Verbosity::Quiet;
+    }
+    return options.verbose ? Verbosity::Verbose : Verbosity::Normal;
 }
 
 int Run(const std::vector<std::string>& arguments) {
-    const CliOptions options = ParseCliArguments(arguments);
+    const ToolOptions options = ParseCliArguments(arguments);
     switch (options.action) {
-        case CliAction::Help:
-            std::fputs(CliUsage(), stdout);
+        case ToolAction::Help:
+            std::fputs(CliUsage().c_str(), stdout);
             return 0;
-        case CliAction::Version:
+        case ToolAction::Version:
             std::printf("%s %s\n", kProgramName, TARNEL_FILE_VERSION);
             return 0;
-        case CliAction::UsageError:
-            std::fprintf(stderr, "%s: %s\nUsage: %s [--adapter SERIAL|PORT] IMAGE.rom\n",
-                         kProgramName, options.error.c_str(), kProgramName);
+        case ToolAction::UsageError:
+            std::fprintf(stderr, "%s: %s\n%s", kProgramName, options.error.c_str(),
+                         CliSynopsis().c_str());
             return kUsageStatus;
-        case CliAction::Program:
+        case ToolAction::Run:
             break;
     }
 
+    if (options.logPath) {
+        SetEventLogPath(*options.logPath);
+    }
     // No box service: every report is a line "tarnel-cli: TEXT: DETAIL" on standard error,
     // as tarnel -cc -p writes it; the bootloader is looked for where tarnel looks.
     SetReportProgramName(kProgramName);
@@ -64,19 +60,18 @@ int Run(const std::vector<std::string>& arguments) {
         GangRequest gang;
         gang.all = options.all;
         gang.adapters = options.adapters;
-        gang.image = options.image;
+        gang.image = options.operands.front();
         gang.report = options.report;
+        gang.logPath = options.logPath;
         gang.childProgram = ExecutablePath();
         gang.version = TARNEL_FILE_VERSION;
         return RunGang(gang);
     }
-    if (!options.adapters.empty()) {
-        ChooseAdapter(options.adapters.front());
-    }
     // A gang's child tells its parent in protocol lines; a person gets the progress line.
     const bool child = IsGangChild();
     GangChildReporter childReporter(stdout);
-    if (const std::string error = InstallBackendFromEnvironment(); !error.empty()) {
+    std::string driver;
+    if (const std::string error = InstallBackendFromEnvironment(&driver); !error.empty()) {
         std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         if (child) {
             childReporter.FailedBeforeRequest("The driver could not be loaded", error);
@@ -84,12 +79,12 @@ int Run(const std::vector<std::string>& arguments) {
         }
         return kDriverStatus;
     }
-    TerminalProgress progress(stderr);
+    RunProgress progress(stderr, kProgramName, VerbosityOf(options), driver);
     ProgramObserver& observer = child ? static_cast<ProgramObserver&>(childReporter) : progress;
     ProgramRequest request;
-    request.imagePath = options.image;
+    request.imagePath = options.operands.front();
+    request.adapter = options.adapter.value_or("");
     const ProgramOutcome outcome = RunProgramRequest(request, observer);
-    progress.EndLine();
     // The request has detached; this unloads the driver library.
     InstallDriverBackend(nullptr);
     const int status = ExitCode();
@@ -100,35 +95,9 @@ int Run(const std::vector<std::string>& arguments) {
     return exitStatus;
 }
 
-// The arguments after the program name, as UTF-8 on every system (paths are opened wide
-// on Windows, where argv holds only the active code page).
-std::vector<std::string> Arguments(int argc, char** argv) {
-    std::vector<std::string> arguments;
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        const int size =
-            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
-        text.resize(text.size() - 1);  // the terminating NUL
-        arguments.push_back(std::move(text));
-    }
-    ::LocalFree(wide);
-#else
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-#endif
-    return arguments;
-}
-
 }  // namespace
 }  // namespace tarnel::cli
 
 int main(int argc, char** argv) {
-    return tarnel::cli::Run(tarnel::cli::Arguments(argc, argv));
+    return tarnel::cli::Run(tarnel::ProgramArguments(argc, argv));
 }

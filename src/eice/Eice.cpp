@@ -27,8 +27,7 @@ int EiceAttach() {
 
 std::string EiceAttachFault() {
     const FT_STATUS status = LinkLastStatus();
-    return status != FT_OK ? "driver status " + std::to_string(status)
-                           : "no adapter found, or it did not answer";
+    return status != FT_OK ? "driver status " + std::to_string(status) : std::string();
 }
 
 int EiceDetach() {

@@ -47,8 +47,8 @@ inline constexpr std::uint8_t NibbleReverse[16] = {0x0, 0x8, 0x4, 0xC, 0x2, 0xA,
 // sets one-second time-outs and turns autoFlush on. 0 attached, 1 failed; a failure
 // leaves no device open.
 int EiceAttach();
-// What is known of why the last attach failed: the driver status of the call that failed,
-// or that no adapter was found or answered.
+// The driver status of the call that made the last attach fail ("driver status 4"); empty
+// when no driver call failed (no adapter was found, or it did not answer).
 std::string EiceAttachFault();
 // Sends the detach bytes and closes the link, every step whatever the earlier returned.
 // 0 when every step succeeded, otherwise 1.

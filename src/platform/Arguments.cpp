@@ -29,4 +29,22 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
+const char* ProgramBaseName(const char* path, const char* fallback) {
+    if (path == nullptr || *path == '\0') {
+        return fallback;
+    }
+    const char* name = path;
+    for (const char* c = path; *c != '\0'; ++c) {
+#ifdef _WIN32
+        const bool separator = *c == '/' || *c == '\\';
+#else
+        const bool separator = *c == '/';
+#endif
+        if (separator) {
+            name = c + 1;
+        }
+    }
+    return name;
+}
+
 }  // namespace tarnel

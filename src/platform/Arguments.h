@@ -11,4 +11,9 @@ namespace tarnel {
 // it); elsewhere they are argv's bytes as given.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// The file name part of `path` (argv[0]): what follows its last '/' (or, on Windows, its
+// last '/' or '\\'); `path` itself when it has none. Points into `path`; `fallback` when
+// `path` is null or empty.
+const char* ProgramBaseName(const char* path, const char* fallback);
+
 }  // namespace tarnel

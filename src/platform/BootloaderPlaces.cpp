@@ -92,4 +92,14 @@ std::vector<std::string> BootloaderPlaceNames() {
 #endif
 }
 
+std::string BootloaderPlacesHelp() {
+    std::string text =
+        "The bootloader (flash.ram: an image file of text @ records, at most 2048 words)\n"
+        "is read from the first of these that exists:\n";
+    for (const std::string& place : BootloaderPlaceNames()) {
+        text += "  " + place + "\n";
+    }
+    return text;
+}
+
 }  // namespace tarnel

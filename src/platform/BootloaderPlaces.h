@@ -31,4 +31,8 @@ std::vector<std::string> BootloaderPlaces();
 // The same list in words, for a usage text: one line per place, variables unexpanded.
 std::vector<std::string> BootloaderPlaceNames();
 
+// The paragraph of a usage text that says where the bootloader is read from: a line that
+// introduces the list, then BootloaderPlaceNames indented, each with its line end.
+std::string BootloaderPlacesHelp();
+
 }  // namespace tarnel

@@ -4,6 +4,7 @@
 // and the scripted backend of the tests.
 
 #include <memory>
+#include <string>
 
 #include "platform/DriverApi.h"
 
@@ -44,6 +45,11 @@ public:
                                           FT_DEVICE* type, std::uint32_t* id,
                                           std::uint32_t* location, char* serial, char* description,
                                           FT_HANDLE* handle) = 0;
+
+    // Why the last listing or Open failed, in one line and the driver's own words (the
+    // USB library that cannot start, the adapter that another program holds); empty when
+    // the last one succeeded or the backend cannot tell.
+    virtual std::string FailureReason() const { return {}; }
 };
 
 // Installs the backend that every FT_* call goes to, replacing (and destroying) the one

@@ -30,10 +30,14 @@ std::filesystem::path PathVariable(const char* name) {
 #endif
 }
 
-std::string InstallD2xx() {
+std::string InstallD2xx(std::string* inUse) {
     std::filesystem::path library = PathVariable(kD2xxLibraryVariable);
     if (library.empty()) {
         library = DefaultD2xxLibrary();
+    }
+    if (inUse != nullptr) {
+        const std::u8string name = library.u8string();
+        *inUse = "D2XX library " + std::string(name.begin(), name.end());
     }
     std::string error;
     std::unique_ptr<DriverBackend> backend = LoadD2xxBackend(library, error);
@@ -43,11 +47,14 @@ std::string InstallD2xx() {
 
 }  // namespace
 
-std::string InstallBackendFromEnvironment() {
+std::string InstallBackendFromEnvironment(std::string* inUse) {
     const std::string driver = Variable(kDriverVariable);
 #ifdef TARNEL_HAVE_USB_BACKEND
     if (driver.empty() || driver == "libftdi") {
         InstallDriverBackend(MakeUsbBackend());
+        if (inUse != nullptr) {
+            *inUse = "libftdi1";
+        }
         return {};
     }
     constexpr char kChoices[] = "d2xx or libftdi";
@@ -55,7 +62,7 @@ std::string InstallBackendFromEnvironment() {
     constexpr char kChoices[] = "d2xx";
 #endif
     if (driver.empty() || driver == "d2xx") {
-        return InstallD2xx();
+        return InstallD2xx(inUse);
     }
     InstallDriverBackend(nullptr);
     return std::string(kDriverVariable) + "=" + driver + " names no driver: use " + kChoices;

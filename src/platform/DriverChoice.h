@@ -16,6 +16,7 @@ inline constexpr char kD2xxLibraryVariable[] = "TARNEL_D2XX_LIBRARY";
 // Installs the backend the environment chooses. Returns an empty string on success, else
 // one line saying why nothing could be installed (an unknown driver, or a D2XX library
 // that cannot be loaded: its name and the system's reason); no backend is installed then.
-std::string InstallBackendFromEnvironment();
+// `inUse`, when given, receives what was installed: "libftdi1" or "D2XX library NAME".
+std::string InstallBackendFromEnvironment(std::string* inUse = nullptr);
 
 }  // namespace tarnel

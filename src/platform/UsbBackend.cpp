@@ -30,6 +30,9 @@ constexpr int kControlTimeoutMs = 1000;
 constexpr int kUnlimitedWriteBoundMs = 3000;
 // The largest bit-bang pin clock is the rate times this factor; libftdi applies it itself.
 constexpr std::uint32_t kBitBangRateFactor = 4;
+// What ftdi_usb_open_dev returns when the interface cannot be claimed: another program
+// (or a kernel driver that would not let go) holds it.
+constexpr int kInterfaceNotClaimed = -5;
 
 struct FtdiDeleter {
     void operator()(ftdi_context* context) const { ftdi_free(context); }
@@ -121,6 +124,7 @@ public:
         // The device must come from the libusb context that will own the handle.
         const usb::VendorDeviceList list(ftdi->usb_ctx, usb::SelectedAdapter());
         if (!list.ok()) {
+            failureReason_ = "the USB devices cannot be listed";
             return FT_IO_ERROR;
         }
         const auto index = static_cast<std::size_t>(deviceNumber);
@@ -129,9 +133,14 @@ public:
         }
         libusb_device* chosen = list.devices()[index];
         // Fails, rather than crashes, for lack of permission (-4) or a busy interface (-5).
-        if (ftdi_usb_open_dev(ftdi.get(), chosen) < 0) {
+        if (const int opened = ftdi_usb_open_dev(ftdi.get(), chosen); opened < 0) {
+            const std::string adapter = usb::SerialNumber(chosen) + " at " + usb::PortPath(chosen);
+            failureReason_ = opened == kInterfaceNotClaimed
+                                 ? adapter + " is in use by another program"
+                                 : adapter + ": " + ftdi_get_error_string(ftdi.get());
             return FT_DEVICE_NOT_OPENED;
         }
+        failureReason_.clear();
         OpenDevice device;
         device.id = usb::DeviceId(chosen);
         device.location = usb::LocationId(chosen);
@@ -371,16 +380,23 @@ public:
         return FT_OK;
     }
 
+    std::string FailureReason() const override { return failureReason_; }
+
 private:
     // Hands the listed devices to `use`; FT_OK, or the status that says why there is no list.
     template <typename Use>
     FT_STATUS WithDeviceList(Use&& use) {
-        if (listContext_ == nullptr && libusb_init(&listContext_) != 0) {
-            listContext_ = nullptr;
-            return FT_OTHER_ERROR;
+        if (listContext_ == nullptr) {
+            if (const int started = libusb_init(&listContext_); started != 0) {
+                listContext_ = nullptr;
+                failureReason_ = std::string("the USB library cannot start: ") +
+                                 libusb_strerror(static_cast<libusb_error>(started));
+                return FT_OTHER_ERROR;
+            }
         }
         const usb::VendorDeviceList list(listContext_, usb::SelectedAdapter());
         if (!list.ok()) {
+            failureReason_ = "the USB devices cannot be listed";
             return FT_IO_ERROR;
         }
         use(list);
@@ -396,6 +412,7 @@ private:
     FT_HANDLE nextHandle_ = 1;
     libusb_context* listContext_ = nullptr;
     std::vector<ListedDevice> snapshot_;
+    std::string failureReason_;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "eice/Eice.h"
+#include "platform/AdapterSelection.h"
 #include "platform/Clock.h"
 #include "report/EventLog.h"
 #include "report/Report.h"
@@ -115,6 +116,10 @@ std::string BeyondFlashText(std::uint32_t wordsBeyond) {
 
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer) {
     const auto start = ClockNow();
+    std::optional<std::string> givenBack;
+    if (!request.adapter.empty()) {
+        givenBack = ChooseAdapter(request.adapter);
+    }
     // Both files are read before anything is reported, so that the log's start line can
     // name the pages.
     std::vector<std::uint16_t> bootloader(kBootloaderWords, 0x0000);
@@ -146,6 +151,7 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
         observer.Failed(*refused);
         ReportError(*refused);
     } else {
+        observer.BootloaderRead(*bootPath);
         bootloader.resize(static_cast<std::size_t>(bootHighest) + 1);
         outcome = ProgramImages(bootloader, image, request.attachedByUser, observer);
     }
@@ -156,6 +162,9 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
 
     const std::chrono::duration<double> elapsed = ClockNow() - start;
     LogProgramEnd(outcome.succeeded, elapsed.count(), ExitCode());
+    if (!request.adapter.empty()) {
+        ChooseAdapter(givenBack);
+    }
     return outcome;
 }
 

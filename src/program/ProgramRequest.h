@@ -22,6 +22,9 @@ struct ProgramRequest {
     std::vector<std::string> bootloaderPlaces = BootloaderPlaces();
     std::string imagePath;        // the image to program
     bool attachedByUser = false;  // the user holds an attachment; kept after a success
+    // The adapter to use, by serial number or port path, in place of TARNEL_ADAPTER for
+    // this request; empty: as TARNEL_ADAPTER chooses.
+    std::string adapter;
 };
 
 struct ProgramOutcome {

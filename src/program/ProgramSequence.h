@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "program/Mailbox.h"
 #include "report/MessageKeys.h"
@@ -22,6 +23,8 @@ enum class ProgramStage { PreparingBootloader, Erasing, Flashing };
 class ProgramObserver {
 public:
     virtual ~ProgramObserver() = default;
+    // The bootloader image was read from `path`, before anything is sent.
+    virtual void BootloaderRead(const std::string& path) { static_cast<void>(path); }
     virtual void StageBegins(ProgramStage stage) = 0;
     // The stage's progress runs from 0 to `maximum` (never below 0).
     virtual void ProgressRange(int maximum) = 0;

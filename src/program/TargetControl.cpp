@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "eice/Eice.h"
+#include "platform/AdapterSelection.h"
 #include "program/TargetReset.h"
 #include "report/Report.h"
 
@@ -16,7 +17,11 @@ bool ControlFailed(const char* action) {
 }  // namespace
 
 std::string AdapterNotFoundDetail() {
-    return EiceAttachFault() + "; run tarnel-adapters to list the adapters this user may open";
+    std::string detail = AdapterFailureDetail();
+    if (const std::string status = EiceAttachFault(); !status.empty()) {
+        detail += " (" + status + ")";
+    }
+    return detail + "; run tarnel-adapters to list the adapters this user may open";
 }
 
 bool AttachTarget() {

@@ -6,7 +6,9 @@
 
 namespace tarnel {
 
-// The detail of "ErrDravin" after a failed attach: what the link knows, and where to look.
+// The detail of "ErrDravin" after a failed attach: the adapter asked for and those that
+// are connected, or the driver's reason (AdapterFailureDetail), the failed driver status
+// if any, and where to look.
 std::string AdapterNotFoundDetail();
 
 // Attaches and sets up the debug port. False when it failed: "ErrDravin" (no adapter) or

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace tarnel {
 namespace {
@@ -25,8 +28,14 @@ constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
 
 // Appends `line` to the log in one write; a log that cannot be opened or written is
 // passed over: logging never changes the outcome of a run.
+std::optional<std::string>& LogPathGiven() {
+    static std::optional<std::string> path;
+    return path;
+}
+
 void Append(const std::string& line) {
-    const char* target = std::getenv(kLogVariable);
+    const std::optional<std::string>& given = LogPathGiven();
+    const char* target = given ? given->c_str() : std::getenv(kLogVariable);
     if (target == nullptr || *target == '\0') {
         return;
     }
@@ -43,6 +52,10 @@ void Append(const std::string& line) {
 }
 
 }  // namespace
+
+void SetEventLogPath(std::string path) {
+    LogPathGiven() = std::move(path);
+}
 
 std::string QuoteLogText(std::string_view text) {
     std::string quoted = "\"";

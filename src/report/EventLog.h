@@ -19,6 +19,10 @@
 
 namespace tarnel {
 
+// Names the log for this process in place of TARNEL_LOG (same values: a file, "-" for
+// standard error, empty for none).
+void SetEventLogPath(std::string path);
+
 // The start of a Program request: the image's path, the number of its non-blank pages and
 // of its words beyond the flash (not programmed), each -1 when the image could not be read
 // (written as pages=- beyond=-).

@@ -42,8 +42,11 @@ Options:
                         request binds it again
   --no-permission       the command may not open the device nodes (mode 000; run as root,
                         the command runs as the user nobody)
+  --held-adapter=N      adapter N (1 for EMU00001) is held by another program: every
+                        claim of its interface fails with EBUSY
   --unplug-at=N         the first adapter vanishes when its N-th bulk OUT transfer is
-                        submitted (this and the next three count the first adapter's): transfers in flight end with ESHUTDOWN, the node
+                        submitted (this and the next three count the first adapter's):
+                        transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows
   --lose-answers-at=N   the answers to the N-th bulk OUT transfer and every later one
                         never reach the host (the target stops answering)
@@ -121,6 +124,8 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
             options.serialDriver = true;
         } else if (name == "--no-permission" && !hasValue) {
             options.noPermission = true;
+        } else if (name == "--held-adapter") {
+            ok = number(1, kMaxAdapters, options.heldAdapter);
         } else if (name == "--adapters") {
             ok = number(1, kMaxAdapters, options.adapters);
         } else if (name == "--unplug-at") {

@@ -22,6 +22,7 @@ struct EmulatorOptions {
     bool foreignFirst = false;
     bool serialDriver = false;
     bool noPermission = false;
+    unsigned heldAdapter = 0;    // adapter (1-based) that another program holds; 0: none
     unsigned unplugAt = 0;       // 0: never
     unsigned loseAnswersAt = 0;  // 0: never
     unsigned answerDelayMs = 2;

@@ -443,7 +443,7 @@ int UsbfsDevice::Claim(unsigned interface, bool detachFirst) {
             driverBound_ = false;
             trace_.Line(setup_.name, "DETACH-DRIVER 0 -> 0");
         }
-        if (driverBound_ || claimed_) {
+        if (driverBound_ || claimed_ || setup_.heldByOther) {
             result = EBUSY;
         } else {
             claimed_ = true;

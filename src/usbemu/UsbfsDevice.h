@@ -55,6 +55,7 @@ struct TransferFaults {
 struct UsbfsDeviceSetup {
     std::string name;  // "001/002"
     bool serialDriverBound = false;
+    bool heldByOther = false;         // another program has claimed the interface: claims fail
     sim::ProtocolLog* log = nullptr;  // the protocol log of the adapter behind the chip
     TransferFaults* faults = nullptr;
     // Called on the worker thread once the device has vanished; a device without it never

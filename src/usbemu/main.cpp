@@ -126,6 +126,7 @@ private:
     std::string root_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;
     EmulatedDevice* firstAdapter_ = nullptr;
+    unsigned adaptersAdded_ = 0;
     bool dropPrivileges_ = false;
     uid_t nobodyUid_ = 0;
     gid_t nobodyGid_ = 0;
@@ -150,6 +151,8 @@ EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity,
     UsbfsDeviceSetup setup;
     setup.name = device->name;
     setup.serialDriverBound = adapter && options_.serialDriver;
+    adaptersAdded_ += adapter ? 1 : 0;
+    setup.heldByOther = adapter && adaptersAdded_ == options_.heldAdapter;
     setup.log = adapter ? &device->log : nullptr;
     // The transfer faults count the first adapter's transfers only: with several adapters
     // at work at once, a shared count would hit whichever came first.

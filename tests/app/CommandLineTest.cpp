@@ -17,6 +17,7 @@ struct CommandLineCase {
     bool quiet;
     bool program;
     const char* fileName;  // null: none given
+    const char* adapter = nullptr;
 };
 
 TEST(CommandLine, ReadsWholeCaseSensitiveArgumentsAndTheLastFileNameWins) {
@@ -35,6 +36,10 @@ TEST(CommandLine, ReadsWholeCaseSensitiveArgumentsAndTheLastFileNameWins) {
         {{"-ccc"}, false, false, false, "-ccc"},
         {{"-c "}, false, false, false, "-c "},
         {{""}, false, false, false, ""},
+        {{"--adapter", "1-2", "-p", "a.rom"}, false, false, true, "a.rom", "1-2"},
+        {{"--adapter=A", "--adapter", "B", "a.rom"}, false, false, false, "a.rom", "B"},
+        {{"a.rom", "--adapter"}, false, false, false, "--adapter"},
+        {{"--adapter=", "--adapter", ""}, false, false, false, ""},
     };
     for (const auto& c : cases) {
         std::string joined;
@@ -50,6 +55,7 @@ TEST(CommandLine, ReadsWholeCaseSensitiveArgumentsAndTheLastFileNameWins) {
         if (c.fileName != nullptr) {
             EXPECT_EQ(*options.fileName, c.fileName);
         }
+        EXPECT_EQ(options.adapter.value_or("(none)"), c.adapter ? c.adapter : "(none)");
     }
 }
 

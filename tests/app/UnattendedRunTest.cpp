@@ -69,7 +69,7 @@ TEST(UnattendedRun, EveryFailureWithoutADisplayEndsTheRunAndSaysWhy) {
          "Cannot read flash image: " + missingImage + ": No such file or directory", "ErrFlashFile",
          missingImage + ": No such file or directory"},
         {"no adapter", "no-adapter", "", image, 2,
-         "Dravin not found!: no adapter found, or it did not answer; run tarnel-adapters to "
+         "Dravin not found!: no adapter connected (USB ID 0403:f1a0); run tarnel-adapters to "
          "list the adapters this user may open",
          "ErrDravin", "run tarnel-adapters"},
         {"upload", "write-error=20", "", image, 1, "Error uploading bootloader: ", "ErrUplBoot",

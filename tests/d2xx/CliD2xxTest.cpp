@@ -52,6 +52,11 @@ protected:
     const fs::path tool = folder / fs::path(TARNEL_CLI_TOOL).filename();
 };
 
+// The line a successful run ends with, whether or not standard error is a terminal.
+const std::regex kSummary(
+    "tarnel-cli: programmed \\d+ pages \\([\\d,]+ words\\) through adapter SIM00001 at "
+    "\\S+ in \\d+\\.\\d s\r?\n");
+
 TEST_F(CliD2xx, ProgramsTheDemoImageExactly) {
     std::vector<std::uint16_t> expected(32768, 0xFFFF);
     ASSERT_GE(ReadWordImage(TARNEL_DEMO_IMAGE, expected.data(), 32768), 0);
@@ -62,29 +67,72 @@ TEST_F(CliD2xx, ProgramsTheDemoImageExactly) {
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_EQ(run.flash, expected);
     EXPECT_TRUE(run.protocolErrors.empty());
-    // Not a terminal: no progress line, and nothing else to say on success.
-    EXPECT_EQ(run.output, "");
+    // Not a terminal: no progress line, but the run says what it did.
+    EXPECT_TRUE(std::regex_match(run.output, kSummary)) << run.output;
 }
 
 #ifndef _WIN32
-TEST_F(CliD2xx, OnATerminalTheProgressLineEndsWithTheTime) {
-    // script(1) gives the tool a terminal and copies what it shows.
-    SimRunRequest request;
-    request.executable = "/usr/bin/script";
-    request.arguments = {"-qec", tool.string() + " " + TARNEL_DEMO_IMAGE, "/dev/null"};
-    const SimRunResult run = RunTarnelSim(request);
+// The lines a terminal was left with: each "\r" redraw replaces what stood before it.
+std::vector<std::string> ShownLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool returned = false;  // a "\r" waits: what follows, unless a line end, starts over
+    for (const char c : output) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            if (returned) {
+                line.clear();
+            }
+            line += c;
+        }
+        returned = c == '\r';
+    }
+    return lines;
+}
+
+TEST_F(CliD2xx, OnATerminalEachStageHasALineThatFitsAndTheRunEndsWithASummary) {
+    // script(1) gives the tool a terminal and copies what it shows; the adapter answers
+    // slowly enough for the lines to be redrawn.
+    const auto onTerminal = [&](const std::string& faults) {
+        SimRunRequest request;
+        request.executable = "/usr/bin/script";
+        request.arguments = {"-qec", "stty cols 80; " + tool.string() + " " + TARNEL_DEMO_IMAGE,
+                             "/dev/null"};
+        request.faults = faults;
+        return RunTarnelSim(request);
+    };
+    SimRunResult run = onTerminal("");
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
-    // The last stage reaches 100% and is replaced by the time.
-    const std::size_t flashing = run.output.rfind("\rFlashing...");
-    ASSERT_NE(flashing, std::string::npos) << run.output;
-    const std::size_t full = run.output.find("100%", flashing);
-    ASSERT_NE(full, std::string::npos) << run.output;
-    const std::size_t done = run.output.find("\rDone in ", full);
-    ASSERT_NE(done, std::string::npos) << run.output;
-    EXPECT_TRUE(
-        std::regex_match(run.output.substr(done + 9), std::regex("\\d+\\.\\d\\d seconds\\.\r\n")))
-        << run.output;
+    // Every drawing of a line fits 80 columns without filling the last.
+    std::string piece;
+    std::istringstream drawings(run.output);
+    while (std::getline(drawings, piece, '\r')) {
+        EXPECT_LT(piece.substr(0, piece.find('\n')).size(), 80u) << piece;
+    }
+    const std::vector<std::string> lines = ShownLines(run.output);
+    ASSERT_EQ(lines.size(), 4u) << run.output;
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("bootloader \\[=+\\] 100%  [\\d,]+/[\\d,]+ "
+                                                      "words  [\\d,]+ words/s  \\d+\\.\\d s")))
+        << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex("erase +\\d+\\.\\d s"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(
+        lines[2],
+        std::regex("flash +\\[=+\\] 100%  (\\d+)/\\1 pages  [\\d,]+ words/s  \\d+\\.\\d s")))
+        << lines[2];
+    EXPECT_TRUE(std::regex_match(lines[3] + "\n", kSummary)) << lines[3];
+
+    // A failure stands on a line of its own, right after the stage's line.
+    run = onTerminal("page-error=2");
+    EXPECT_EQ(run.exitStatus, 1) << run.output;
+    const std::string failure = "tarnel-cli: Page programming error: page ";
+    const std::size_t at = run.output.find(failure);
+    ASSERT_NE(at, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.substr(at - 2, 2), "\r\n") << run.output;
+    EXPECT_NE(run.output.substr(at - 4, 2), "\r\n") << run.output;
+    EXPECT_EQ(run.output.find('\n', at), run.output.size() - 1) << run.output;
 }
 #endif
 
@@ -92,27 +140,45 @@ TEST_F(CliD2xx, EachFailureEndsTheRunWithItsExitCodeAndItsMessage) {
     struct Case {
         const char* faults;
         std::vector<std::string> options;
+        const char* chosen;  // TARNEL_ADAPTER; null: unset
         int exitStatus;
-        const char* said;  // how the line on standard error starts; empty: no line
+        const char* said;  // how the line on standard error starts; empty: the summary
     };
     const Case cases[] = {
-        {"no-adapter", {}, 2, "tarnel-cli: Dravin not found!: "},
-        {"write-error=20", {}, 1, "tarnel-cli: Error uploading bootloader: word "},
-        {"erase-error", {}, 1, "tarnel-cli: Mass erase error: answer 2\n"},
-        {"page-error=0", {}, 1, "tarnel-cli: Page programming error: page 0\n"},
-        {"silent-probe=1", {}, 0, ""},
-        {"foreign-first", {"--adapter", "SIM00001"}, 0, ""},
-        {"foreign-first", {"--adapter=SIM00002"}, 2, "tarnel-cli: Dravin not found!: "},
+        {"no-adapter",
+         {},
+         nullptr,
+         2,
+         "tarnel-cli: Dravin not found!: no adapter connected (USB ID 0403:f1a0); "},
+        {"write-error=20", {}, nullptr, 1, "tarnel-cli: Error uploading bootloader: word "},
+        {"erase-error", {}, nullptr, 1, "tarnel-cli: Mass erase error: answer 2\n"},
+        {"page-error=0", {}, nullptr, 1, "tarnel-cli: Page programming error: page 0\n"},
+        {"silent-probe=1", {}, nullptr, 0, ""},
+        {"foreign-first", {"--adapter", "SIM00001"}, nullptr, 0, ""},
+        {"foreign-first", {"-a", "SIM00001"}, "SIM00002", 0, ""},
+        {"foreign-first",
+         {"--adapter=SIM00002"},
+         nullptr,
+         2,
+         "tarnel-cli: Dravin not found!: no adapter SIM00002 among those connected: SIM00001 at "},
+        {"", {"-q"}, nullptr, 0, nullptr},
+        {"page-error=0", {"-q"}, nullptr, 1, "tarnel-cli: Page programming error: page 0\n"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.options;
         arguments.emplace_back(TARNEL_DEMO_IMAGE);
         SCOPED_TRACE(std::string(c.faults) + (c.options.empty() ? "" : " " + c.options.back()));
+        if (c.chosen != nullptr) {
+            SetEnvironment("TARNEL_ADAPTER", c.chosen);
+        }
         const SimRunResult run = Run(arguments, c.faults);
+        UnsetEnvironment("TARNEL_ADAPTER");
         ASSERT_TRUE(run.started);
         EXPECT_EQ(run.exitStatus, c.exitStatus);
-        if (*c.said == '\0') {
+        if (c.said == nullptr) {
             EXPECT_EQ(run.output, "");
+        } else if (*c.said == '\0') {
+            EXPECT_TRUE(std::regex_match(run.output, kSummary)) << run.output;
         } else {
             EXPECT_EQ(run.output.rfind(c.said, 0), 0u) << run.output;
             EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
@@ -142,6 +208,18 @@ TEST_F(CliD2xx, AGangOfTheListedAdapterProgramsItAndReportsIt) {
     EXPECT_NE(text.str().find("\"outcome\": \"success\""), std::string::npos) << text.str();
 }
 
+TEST_F(CliD2xx, VerboseNamesTheAdapterTheDriverTheBootloaderAndEachStage) {
+    const SimRunResult run = Run({"-v", TARNEL_DEMO_IMAGE});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    for (const std::string& said :
+         {"tarnel-cli: bootloader file " + (folder / "flash.ram").string() + "\n",
+          std::string("tarnel-cli: adapter SIM00001 at "), std::string(", driver D2XX library "),
+          std::string("tarnel-cli: bootloader [="), std::string("tarnel-cli: erase "),
+          std::string("tarnel-cli: flash      [="), std::string("tarnel-cli: programmed ")}) {
+        EXPECT_NE(run.output.find(said), std::string::npos) << said << "\n" << run.output;
+    }
+}
+
 TEST_F(CliD2xx, ALibraryThatCannotBeLoadedIsNamedWithExitCode2) {
     const std::string missing = (folder / "no-such-d2xx-library").string();
     std::vector<std::string> libraries = {missing};
@@ -164,27 +242,52 @@ TEST_F(CliD2xx, ALibraryThatCannotBeLoadedIsNamedWithExitCode2) {
 
 TEST_F(CliD2xx, HelpVersionAndWrongCommandLines) {
     struct Case {
+        bool adaptersTool;  // tarnel-adapters; else tarnel-cli
         std::vector<std::string> arguments;
         int exitStatus;
         const char* said;  // the start of the output
     };
+    std::string adapters;  // empty: not built here
+#ifdef TARNEL_ADAPTERS_TOOL
+    adapters = TARNEL_ADAPTERS_TOOL;
+#endif
     const Case cases[] = {
-        {{"--help"}, 0, "Usage: tarnel-cli [--adapter SERIAL|PORT] IMAGE.rom\n"},
-        {{"--version"}, 0, "tarnel-cli " TARNEL_VERSION "\n"},
-        {{}, 64, "tarnel-cli: no image named\n"},
-        {{"a.rom", "b.rom"}, 64, "tarnel-cli: one image at a time"},
-        {{"-p", "a.rom"}, 64, "tarnel-cli: unknown option -p\n"},
-        {{"a.rom", "--adapter"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
-        {{"--adapter=", "a.rom"}, 64, "tarnel-cli: --adapter needs a serial number or port\n"},
-        {{"--all", "-a", "1-2", "a.rom"}, 64, "tarnel-cli: --all and --adapter name the adapters"},
+        {false, {"--help"}, 0, "Usage: tarnel-cli [-q | -v] [-a SERIAL|PORT]"},
+        {false, {"a.rom", "-h"}, 0, "Usage: tarnel-cli "},
+        {false, {"--version"}, 0, "tarnel-cli " TARNEL_VERSION "\n"},
+        {false, {"-V"}, 0, "tarnel-cli " TARNEL_VERSION "\n"},
+        {false, {}, 64, "tarnel-cli: no image named\nUsage: tarnel-cli "},
+        {false, {"a.rom", "b.rom"}, 64, "tarnel-cli: one image at a time"},
+        {false, {"-p", "a.rom"}, 64, "tarnel-cli: unknown option -p\nUsage: "},
+        {false, {"--bogus=1", "a.rom"}, 64, "tarnel-cli: unknown option --bogus=1\n"},
+        {false, {"a.rom", "--adapter"}, 64, "tarnel-cli: --adapter needs a value"},
+        {false, {"a.rom", "-a"}, 64, "tarnel-cli: --adapter needs a value"},
+        {false, {"--adapter=", "a.rom"}, 64, "tarnel-cli: --adapter needs a value"},
+        {false, {"--log", "-q"}, 64, "tarnel-cli: no image named\n"},
+        // Two adapters make a gang; --all names them all already.
+        {false, {"--all", "-a", "X", "a.rom"}, 64, "tarnel-cli: --all and --adapter name the"},
+        {false, {"-q", "-v", "a.rom"}, 64, "tarnel-cli: --quiet and --verbose exclude"},
+        // After "--" every argument is an image, --help included.
+        {false, {"--", "--help"}, 2, "tarnel-cli: Cannot read flash image: --help: "},
+        {true, {"--help"}, 0, "Usage: tarnel-adapters\n"},
+        {true, {"-V"}, 0, "tarnel-adapters " TARNEL_VERSION "\n"},
+        {true, {"-x"}, 64, "tarnel-adapters: unknown option -x\nUsage: "},
+        {true, {"list"}, 64, "tarnel-adapters: takes no operand (given: list)\n"},
     };
     for (const Case& c : cases) {
-        std::string line;
+        if (c.adaptersTool && adapters.empty()) {
+            continue;
+        }
+        std::string line = c.adaptersTool ? "tarnel-adapters " : "tarnel-cli ";
         for (const std::string& argument : c.arguments) {
             line += argument + " ";
         }
         SCOPED_TRACE(line);
-        const SimRunResult run = Run(c.arguments);
+        SimRunRequest request;
+        request.executable = c.adaptersTool ? adapters : tool.string();
+        request.arguments = c.arguments;
+        request.timeout = std::chrono::seconds(30);
+        const SimRunResult run = RunTarnelSim(request);
         ASSERT_TRUE(run.started);
         EXPECT_EQ(run.exitStatus, c.exitStatus);
         EXPECT_EQ(run.output.rfind(c.said, 0), 0u) << run.output;

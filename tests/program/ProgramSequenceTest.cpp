@@ -139,7 +139,7 @@ TEST_F(ProgramSequenceTest, EveryTransferBeforeTheUploadEndsTheRequestWhenItFail
         Install(config);
         ResetReportState();
         shown.clear();
-        return RunProgramRequest({{TARNEL_SIM_BOOTLOADER_IMAGE}, image, false}, observer);
+        return RunProgramRequest({{TARNEL_SIM_BOOTLOADER_IMAGE}, image, false, {}}, observer);
     };
     ASSERT_TRUE(run("").succeeded);
     const std::vector<std::string> written = WrittenHex(ReadWireTrace(trace).lines);

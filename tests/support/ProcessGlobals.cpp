@@ -1,6 +1,7 @@
 #include "support/ProcessGlobals.h"
 
 #include "link/AdapterLink.h"
+#include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
 #include "report/Report.h"
@@ -11,6 +12,7 @@ void ResetProcessGlobals() {
     ResetLink();
     ResetReportState();
     InstallDriverBackend(nullptr);
+    ChooseAdapter(std::nullopt);
     SetSleepFunction({});
 }
 

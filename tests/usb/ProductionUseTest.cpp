@@ -115,16 +115,48 @@ TEST_F(ProductionUse, TarnelAdapterChoosesOneAdapterBySerialOrPort) {
             EXPECT_EQ(Programmed(serial), std::string(serial) == c.programmed) << serial;
         }
     }
+
+    // --adapter replaces TARNEL_ADAPTER.
+    fs::remove_all(dir_ / "flashes");
+    fs::create_directory(dir_ / "flashes");
+    std::vector<std::string> command = Tool("EMU00001");
+    command.insert(command.end() - 1, "--adapter=1-2");
+    EXPECT_EQ(Emulate({"--adapters=2"}, command).exitStatus, 0);
+    EXPECT_TRUE(Programmed("EMU00002"));
+    EXPECT_FALSE(Programmed("EMU00001"));
 }
 
 TEST_F(ProductionUse, TarnelCliProgramsTheAdapterItIsGiven) {
     const fs::path cli = dir_ / "tarnel-cli";
     fs::copy_file(TARNEL_CLI_TOOL, cli);
-    const SimRunResult run = Emulate({"--adapters=2"}, {cli.string(), "--adapter", "1-2", image_});
+    SimRunResult run = Emulate({"--adapters=2"}, {cli.string(), "--adapter", "1-2", image_});
     EXPECT_EQ(run.exitStatus, 0) << run.output;
-    EXPECT_EQ(Lines(run.output), std::vector<std::string>{});
+    const std::vector<std::string> said = Lines(run.output);
+    ASSERT_EQ(said.size(), 1u) << run.output;
+    EXPECT_EQ(said[0].rfind("tarnel-cli: programmed 3 pages (768 words) through adapter EMU00002 "
+                            "at 1-2 in ",
+                            0),
+              0u)
+        << said[0];
     EXPECT_TRUE(Programmed("EMU00002"));
     EXPECT_FALSE(Programmed("EMU00001"));
+
+    // An adapter that is not there: the line names it and every one that is.
+    run = Emulate({"--adapters=2"}, {cli.string(), "-a", "EMU00009", image_});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(Lines(run.output),
+              std::vector<std::string>{
+                  "tarnel-cli: Dravin not found!: no adapter EMU00009 among those connected: "
+                  "EMU00001 at 1-1, EMU00002 at 1-2; run tarnel-adapters to list the adapters "
+                  "this user may open"});
+
+    // Another program holds the adapter asked for.
+    run = Emulate({"--adapters=2", "--held-adapter=1"}, {cli.string(), "-a", "1-1", image_});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(Lines(run.output),
+              std::vector<std::string>{
+                  "tarnel-cli: Dravin not found!: EMU00001 at 1-1 is in use by another program; "
+                  "run tarnel-adapters to list the adapters this user may open"});
 }
 
 // A gang of tarnel-cli over the emulated adapters; `options` for the emulator.

@@ -15,8 +15,9 @@ struct GangRequest {
     bool all = false;                   // every usable adapter that is listed
     std::vector<std::string> adapters;  // else these, each by serial or port
     std::string image;
-    std::optional<std::string> report;  // the JSON report's path
-    std::string childProgram;           // the tarnel-cli that each child runs
+    std::optional<std::string> report;   // the JSON report's path
+    std::optional<std::string> logPath;  // --log: handed on to every child
+    std::string childProgram;            // the tarnel-cli that each child runs
     std::string version;
 };
 
