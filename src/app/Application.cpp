@@ -8,8 +8,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,16 +17,16 @@
 
 #include "app/About.h"
 #include "app/CommandLine.h"
+#include "app/EndRunOnStop.h"
 #include "app/HelpText.h"
-#ifdef _WIN32
-#include "app/ConsoleControl.h"
-#endif
 #include "app/Mainform.h"
 #include "app/MessageBoxes.h"
 #include "app/NativePath.h"
 #include "platform/AdapterSelection.h"
 #include "platform/Arguments.h"
 #include "platform/ExecutablePath.h"
+#include "platform/OwnConsole.h"
+#include "platform/StopSignals.h"
 #include "report/Report.h"
 
 namespace tarnel {
@@ -68,13 +66,14 @@ public:
     }
 };
 
-// A request from outside the window to end the run (SIGTERM, SIGINT; a console's close
-// event where the system has one) ends it whatever is open: no further box is shown
+// A request from outside the window to end the run (a stop signal or console event,
+// EndRunOnStop) ends it whatever is open: no further box is shown
 // (reports go to standard error), open menus, boxes and dialogs (the About window, the file
 // dialog) are closed, and the main window is closed as its close box does, so a script
 // that stops the tool still gets the detach and the exit code of the run. A Program
-// request that is running ends first (its close is carried out when it returns); once the
-// main window is hidden, every event loop ends.
+// request that is running has already been asked to stop (RequestStop) and ends first, at
+// its next safe point, with the stop's exit code (its close is carried out when it
+// returns); once the main window is hidden, every event loop ends.
 class EndWhenHidden : public QObject {
 public:
     using QObject::QObject;
@@ -122,32 +121,6 @@ bool EnvSet(const char* name) {
 }
 
 #ifndef _WIN32
-// POSIX signals reach the loop through a pipe: the handler only writes one byte.
-int signalPipe[2] = {-1, -1};
-
-void OnEndSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-void EndRunOnSignals(QWidget* mainWindow) {
-    if (::pipe(signalPipe) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, mainWindow);
-    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        EndRunOnRequest(mainWindow);
-    });
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-
 // True when an X server answers on the local socket of `display` (":N" or ":N.S").
 // Displays on other hosts are taken as reachable: only the connection can tell.
 bool XDisplayReachable(const std::string& display) {
@@ -272,6 +245,8 @@ bool ShouldChooseOffscreen(const CommandLineOptions& options) {
 }
 
 int TarnelMain(int argc, char** argv) {
+    // Qt may write to standard error as it starts; a closed pipe there must not end the run.
+    IgnoreBrokenPipes();
     if (const auto status = AnswerHelpOrVersion(argc, argv)) {
         return *status;
     }
@@ -304,12 +279,8 @@ int TarnelMain(int argc, char** argv) {
         auto mainform = std::make_unique<TFmainform>(nullptr, options);
         auto about = std::make_unique<TFabout>(mainform.get(), PathToQString(ExecutablePath()));
         mainform->setAboutWindow(about.get());
-#ifdef _WIN32
         ReleaseOwnConsole();
-        const ConsoleCloseHandler endOnConsoleEvents(mainform.get(), &EndRunOnRequest);
-#else
-        EndRunOnSignals(mainform.get());
-#endif
+        const EndRunOnStop endOnStop(mainform.get(), &EndRunOnRequest);
         mainform->show();
         if (!TerminateRequested()) {
             QApplication::exec();

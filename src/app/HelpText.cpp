@@ -47,7 +47,9 @@ std::string UsageText(std::string_view program) {
         "  1  debug-port or programming failure\n"
         "  2  file or adapter failure\n"
         "  " +
-        std::to_string(kNoDisplayStatus) + "  no display could be opened for the window\n";
+        std::to_string(kNoDisplayStatus) +
+        "  no display could be opened for the window\n"
+        "  128+N  a run stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n";
     return text;
 }
 

@@ -14,7 +14,9 @@
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
 #include "platform/ExecutablePath.h"
+#include "platform/StopSignals.h"
 #include "program/ProgramRequest.h"
+#include "program/StopRequest.h"
 #include "report/EventLog.h"
 #include "report/Report.h"
 
@@ -34,6 +36,9 @@ Verbosity VerbosityOf(const ToolOptions& options) {
 }
 
 int Run(const std::vector<std::string>& arguments) {
+    // A signal or console event stops the request at its next safe point (a gang: every
+    // child); it then ends with the stop's exit status.
+    const StopSignals stops(&RequestStop);
     const ToolOptions options = ParseCliArguments(arguments);
     switch (options.action) {
         case ToolAction::Help:
@@ -75,7 +80,7 @@ int Run(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         if (child) {
             childReporter.FailedBeforeRequest("The driver could not be loaded", error);
-            childReporter.End(false, kDriverStatus);
+            childReporter.End(BoardOutcome::Failure, kDriverStatus);
         }
         return kDriverStatus;
     }
@@ -90,7 +95,10 @@ int Run(const std::vector<std::string>& arguments) {
     const int status = ExitCode();
     const int exitStatus = !outcome.succeeded && status == 0 ? kFailureStatus : status;
     if (child) {
-        childReporter.End(outcome.succeeded, exitStatus);
+        childReporter.End(outcome.succeeded     ? BoardOutcome::Success
+                          : outcome.interrupted ? BoardOutcome::Interrupted
+                                                : BoardOutcome::Failure,
+                          exitStatus);
     }
     return exitStatus;
 }

@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include "eice/Eice.h"
+#include "program/StopRequest.h"
 
 namespace tarnel {
 
-int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls) {
+int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls,
+                   bool stopBetweenPolls) {
     if (EiceWrite(CmdDataWord | kMailboxCommandAddress, command) != 0) {
         return 1;
     }
@@ -16,6 +18,9 @@ int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t p
         }
         if ((answer & kMailboxBusy) == 0) {
             return 0;
+        }
+        if (stopBetweenPolls && StopRequested()) {
+            return kMailboxStopped;
         }
     }
     return 0;

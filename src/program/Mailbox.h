@@ -23,10 +23,17 @@ inline constexpr std::uint32_t kBootloaderWords = 2048;
 // A whole flash image, indexed by flash word address; 0xFFFF is a blank word.
 using FlashImage = std::span<const std::uint16_t, kFlashWords>;
 
+// What MailboxCommand returns besides 0 (answered, or out of polls) and 1 (a transaction
+// failed): a stop was requested between two polls, and the command may still be running.
+inline constexpr int kMailboxStopped = 2;
+
 // Writes `command` into the mailbox and polls its status word up to `polls` times until
-// bit 15 clears. Returns 1 when a transaction failed, else 0; `answer` holds the last
-// status read (bit 15 still set when the bootloader did not answer in time).
-int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls);
+// bit 15 clears. Returns 1 when a transaction failed, kMailboxStopped when
+// `stopBetweenPolls` is set and a stop was requested (StopRequested) after a busy poll,
+// else 0; `answer` holds the last status read (bit 15 still set when the bootloader did not
+// answer in time).
+int MailboxCommand(std::uint16_t command, std::uint32_t& answer, std::uint32_t polls,
+                   bool stopBetweenPolls = false);
 
 // Numbers of the pages of `image` that hold a word other than 0xFFFF, ascending.
 std::vector<int> NonBlankPages(FlashImage image);

@@ -1,5 +1,6 @@
 #include "program/ProgramRequest.h"
 
+#include "program/StopRequest.h"
 #include "program/TargetControl.h"
 
 #include <cerrno>
@@ -71,9 +72,36 @@ std::optional<std::string> FindBootloader(const std::vector<std::string>& places
     return std::nullopt;
 }
 
+// Reports `failure` of a step and detaches: a stop is reported with the stop's exit code.
+// `attached`: an adapter is held (the request's or the user's).
+ProgramOutcome EndFailedRequest(const Failure& failure, const FlashProgress& progress,
+                                bool attached, bool attachedByUser, ProgramObserver& observer) {
+    const bool interrupted = failure.key == msg::ErrInterrupted;
+    observer.Failed(failure);
+    if (interrupted) {
+        ReportStop(failure, StopExitStatus());
+    } else {
+        ReportError(failure);
+    }
+    if (attached) {
+        EiceDetach();
+    }
+    return {.succeeded = false,
+            // The process is ending: the close step follows.
+            .closeStep = interrupted,
+            .detachedUser = attachedByUser,
+            .interrupted = interrupted,
+            .flashState = interrupted ? FlashStateToken(progress) : std::string()};
+}
+
 // The request after both files were read: attach, the steps, restart and detach.
 ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashImage image,
                              bool attachedByUser, ProgramObserver& observer) {
+    FlashProgress progress;
+    if (StopRequested()) {
+        return EndFailedRequest(Interrupted(progress), progress, attachedByUser, attachedByUser,
+                                observer);
+    }
     if (!attachedByUser && EiceAttach() != 0) {
         Failure failure{msg::ErrDravin, AdapterNotFoundDetail()};
         observer.Failed(failure);
@@ -81,18 +109,15 @@ ProgramOutcome ProgramImages(std::span<const std::uint16_t> bootloader, FlashIma
         return {.succeeded = false, .closeStep = true};
     }
     const auto start = ClockNow();
-    StepFailure failure = SetUpDebugPort();
+    StepFailure failure = StopRequested() ? Interrupted(progress) : SetUpDebugPort();
     if (!failure) {
         failure = PrepareBootloader(bootloader, observer);
     }
     if (!failure) {
-        failure = ProgramFlash(image, observer);
+        failure = ProgramFlash(image, observer, progress);
     }
     if (failure) {
-        observer.Failed(*failure);
-        ReportError(*failure);
-        EiceDetach();
-        return {.succeeded = false, .closeStep = false, .detachedUser = attachedByUser};
+        return EndFailedRequest(*failure, progress, true, attachedByUser, observer);
     }
     RestartTarget();
     const std::chrono::duration<double> elapsed = ClockNow() - start;
@@ -161,7 +186,10 @@ ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver&
     }
 
     const std::chrono::duration<double> elapsed = ClockNow() - start;
-    LogProgramEnd(outcome.succeeded, elapsed.count(), ExitCode());
+    LogProgramEnd(outcome.succeeded     ? RequestOutcome::Succeeded
+                  : outcome.interrupted ? RequestOutcome::Interrupted
+                                        : RequestOutcome::Failed,
+                  elapsed.count(), ExitCode(), outcome.flashState);
     if (!request.adapter.empty()) {
         ChooseAdapter(givenBack);
     }

@@ -37,6 +37,10 @@ struct ProgramOutcome {
     bool detachedUser = false;
     // Words of the image at addresses beyond the flash: not programmed (the rest was).
     std::uint32_t wordsBeyond = 0;
+    // The request stopped at a stop request (StopRequested) and reported "ErrInterrupted"
+    // with the stop's exit code; flashState says what the flash holds (FlashStateToken).
+    bool interrupted = false;
+    std::string flashState{};
 };
 
 // What a successful request that left `wordsBeyond` words out adds to its outcome:
@@ -49,7 +53,12 @@ std::string BeyondFlashText(std::uint32_t wordsBeyond);
 // attach fails; each of these ends the request with nothing held. A failed step after the
 // attach is reported by its key and the adapter is detached, the user's attachment
 // included. After a success with words beyond the flash, BeyondFlashText goes to
-// ReportNote (standard error when no box is shown).
+// ReportNote (standard error when no box is shown). A stop request (StopRequest.h) made
+// before or during the steps ends the request at the next safe point: "ErrInterrupted" is
+// reported with what the flash holds and the exit code of the stop, the adapter is
+// detached (the user's attachment included) and closed, and the log's end line says
+// outcome=interrupted with the flash state. The restart after a programmed flash is not
+// stopped: the flash already holds the image.
 ProgramOutcome RunProgramRequest(const ProgramRequest& request, ProgramObserver& observer);
 
 }  // namespace tarnel

@@ -48,18 +48,42 @@ inline constexpr RegisterLoad kBootloaderRegisters[] = {
     {0xFF53, 0},  {0xFF54, 4},   {0xFF55, 3}, {0xFF43, 2},
 };
 
+// How far ProgramFlash got: what the flash holds when a request ends early.
+struct FlashProgress {
+    bool eraseSent = false;  // the erase command went out
+    bool erased = false;     // the bootloader acknowledged the erase
+    int lastPage = -1;  // the highest page acknowledged; the image's pages up to it are programmed
+};
+
+// The flash state of `progress` as one word for the event log: "unchanged", "erasing"
+// (the erase was cut), "erased", "pages:0..K".
+std::string FlashStateToken(const FlashProgress& progress);
+
+// The detail of "ErrInterrupted": what the flash holds and, unless it is unchanged, that it
+// must be programmed again.
+std::string InterruptedDetail(const FlashProgress& progress);
+
+// The failure of a step that stopped at a stop request (StopRequested), with the flash
+// state of `progress`.
+Failure Interrupted(const FlashProgress& progress);
+
 // Writes the debug port's set-up word. A port that was not set up takes no command.
 StepFailure SetUpDebugPort();
 
 // Stops and resets the target, loads kBootloaderRegisters (all of them, whatever failed:
 // the transfers are sent as ever, and a failed one ends the step before the upload), writes
 // `bootloader` (1 to kBootloaderWords words) into program memory from address 0 and queues the run
-// command, which leaves with the first mailbox poll.
+// command, which leaves with the first mailbox poll. A stop request is honoured before the
+// reset, before the register loads, before the upload and before the run command: the step
+// then ends with Interrupted (the flash is unchanged).
 StepFailure PrepareBootloader(std::span<const std::uint16_t> bootloader, ProgramObserver& observer);
 
 // Has the bootloader erase the flash, then programs every page of `image` that holds a
-// word other than 0xFFFF, each acknowledged before the next is sent.
-StepFailure ProgramFlash(FlashImage image, ProgramObserver& observer);
+// word other than 0xFFFF, each acknowledged before the next is sent. `progress` follows
+// what the flash holds. A stop request is honoured before the erase, between two polls of
+// the erase and between two pages (a page sent is finished first): the step then ends
+// with Interrupted(progress).
+StepFailure ProgramFlash(FlashImage image, ProgramObserver& observer, FlashProgress& progress);
 
 // Leaves the bootloader: halt, reset pulse, reset, and start the programmed code. Its
 // results are not examined: the flash already holds the image.

@@ -1,9 +1,11 @@
 #include "program/TargetControl.h"
 
 #include <cstdint>
+#include <string>
 
 #include "eice/Eice.h"
 #include "platform/AdapterSelection.h"
+#include "program/StopRequest.h"
 #include "program/TargetReset.h"
 #include "report/Report.h"
 
@@ -12,6 +14,18 @@ namespace {
 bool ControlFailed(const char* action) {
     ReportError(msg::ErrEICEcom, action);
     EiceDetach();
+    return false;
+}
+
+// A stop request came before the next transfer of `action`: nothing more is sent.
+bool ControlStopped(const char* action, bool attached) {
+    ReportStop({msg::ErrCommandInterrupted,
+                std::string(action) + ": stopped" +
+                    (attached ? "; the target was detached" : "; nothing was attached")},
+               StopExitStatus());
+    if (attached) {
+        EiceDetach();
+    }
     return false;
 }
 }  // namespace
@@ -25,9 +39,15 @@ std::string AdapterNotFoundDetail() {
 }
 
 bool AttachTarget() {
+    if (StopRequested()) {
+        return ControlStopped("attach", false);
+    }
     if (EiceAttach() != 0) {
         ReportError(msg::ErrDravin, AdapterNotFoundDetail());
         return false;
+    }
+    if (StopRequested()) {
+        return ControlStopped("attach", true);
     }
     if (EiceWrite(CmdSetup, SetupValue) != 0) {
         ReportError(msg::ErrEICEcom, "set-up");
@@ -41,27 +61,47 @@ void DetachTarget() {
     EiceDetach();
 }
 
-bool RunTarget() {
-    if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdRun) != 0) {
-        return ControlFailed("run");
+namespace {
+// Set-up, then `command`, with a stop honoured before each.
+bool SetUpAndExecute(std::uint32_t command, const char* action) {
+    if (StopRequested()) {
+        return ControlStopped(action, true);
+    }
+    const bool setUp = EiceWrite(CmdSetup, SetupValue) == 0;
+    if (setUp && StopRequested()) {
+        return ControlStopped(action, true);
+    }
+    if (!setUp || EiceExecute(command) != 0) {
+        return ControlFailed(action);
     }
     return true;
 }
+}  // namespace
+
+bool RunTarget() {
+    return SetUpAndExecute(CmdRun, "run");
+}
 
 bool StopTarget() {
-    if (EiceWrite(CmdSetup, SetupValue) != 0 || EiceExecute(CmdHalt) != 0) {
-        return ControlFailed("stop");
-    }
-    return true;
+    return SetUpAndExecute(CmdHalt, "stop");
 }
 
 bool ResetTarget() {
     // A status read that fails leaves the word at 0: the target is then not restarted.
     std::uint32_t status = 0;
+    if (StopRequested()) {
+        return ControlStopped("reset", true);
+    }
     EiceWrite(CmdSetup, SetupValue);
     EiceRead(CmdStatus, status);
+    if (StopRequested()) {
+        return ControlStopped("reset", true);
+    }
     if (!SendResetSequence(true).resetSent) {
         return ControlFailed("reset");
+    }
+    if ((status & RunningFlag) != 0 && StopRequested()) {
+        return ControlStopped("run after reset", true);
     }
     if ((status & RunningFlag) != 0 && EiceExecute(CmdRun) != 0) {
         return ControlFailed("run after reset");

@@ -1,6 +1,10 @@
 #pragma once
 // The user's own connection to the target: attach, detach, run, stop and reset. Each
 // operation reports its failure through ReportError; the caller only shows the state.
+// A stop request (StopRequest.h) is honoured before each transfer of attach, run, stop
+// and reset: nothing more is sent, "ErrCommandInterrupted" is reported with the stop's
+// exit code, the adapter is detached, and the operation returns false. Detach is never
+// stopped.
 
 #include <string>
 

@@ -117,11 +117,20 @@ void LogReportedMessage(const ReportEntry& entry, std::string_view detail) {
                        " exit=" + std::to_string(entry.code) + " detail=" + QuoteLogText(detail)));
 }
 
-void LogProgramEnd(bool succeeded, double seconds, int exitCode) {
+void LogProgramEnd(RequestOutcome outcome, double seconds, int exitCode,
+                   std::string_view flashState) {
+    const char* name = outcome == RequestOutcome::Succeeded ? "success"
+                       : outcome == RequestOutcome::Failed  ? "failure"
+                                                            : "interrupted";
     char fields[96];
-    std::snprintf(fields, sizeof fields, "outcome=%s seconds=%.3f exit=%d",
-                  succeeded ? "success" : "failure", seconds, exitCode);
-    Append(FormatLogLine("end", fields));
+    std::snprintf(fields, sizeof fields, "outcome=%s seconds=%.3f exit=%d", name, seconds,
+                  exitCode);
+    std::string line = fields;
+    if (outcome == RequestOutcome::Interrupted) {
+        line += " flash=";
+        line += flashState;
+    }
+    Append(FormatLogLine("end", line));
 }
 
 }  // namespace tarnel

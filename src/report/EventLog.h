@@ -8,6 +8,8 @@
 //   2026-12-08T09:14:03.907Z pid=4242 message key=ErrPageProgram text="Page programming error"
 //     caption="Programming error" exit=1 detail="page 2"
 //   2026-12-08T09:14:03.909Z pid=4242 end outcome=failure seconds=0.397 exit=1
+//   2026-12-08T09:14:04.102Z pid=4243 end outcome=interrupted seconds=0.211 exit=143
+//     flash=pages:0..41
 // (the message line is one line). Fields are only ever added at the end of a line.
 // Each line is written with a single append, so processes may share one log.
 
@@ -31,9 +33,14 @@ void LogProgramStart(std::string_view image, int pages, int wordsBeyond);
 // A message reported through ReportError, with the detail of its cause (may be empty).
 void LogReportedMessage(const ReportEntry& entry, std::string_view detail);
 
-// The end of a Program request: whether it programmed the image, its seconds, and the
-// exit code the process would end with.
-void LogProgramEnd(bool succeeded, double seconds, int exitCode);
+enum class RequestOutcome { Succeeded, Failed, Interrupted };
+
+// The end of a Program request: how it ended (outcome=success, failure or interrupted),
+// its seconds, and the exit code the process would end with; after an interruption also
+// what the flash holds, a word without blanks or quotes (flash=unchanged, erasing, erased,
+// pages:0..K).
+void LogProgramEnd(RequestOutcome outcome, double seconds, int exitCode,
+                   std::string_view flashState = {});
 
 // The text of one log line for `event` and `fields`, time stamp and process ID included,
 // with its line end. Exposed for the tests.

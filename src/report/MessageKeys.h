@@ -15,9 +15,11 @@ enum class MessageKey {
     ErrBootFile,
     ErrFlashFile,
     ErrDravin,
+    ErrInterrupted,
+    ErrCommandInterrupted,
 };
 
-inline constexpr std::size_t kMessageCount = 7;
+inline constexpr std::size_t kMessageCount = 9;
 
 // A failure as the layers below the window hand it up: the message to report and what is
 // known of the cause (the page of a page failure, the step of a channel failure, the path
@@ -35,6 +37,8 @@ inline constexpr MessageKey ErrPageProgram = MessageKey::ErrPageProgram;
 inline constexpr MessageKey ErrBootFile = MessageKey::ErrBootFile;
 inline constexpr MessageKey ErrFlashFile = MessageKey::ErrFlashFile;
 inline constexpr MessageKey ErrDravin = MessageKey::ErrDravin;
+inline constexpr MessageKey ErrInterrupted = MessageKey::ErrInterrupted;
+inline constexpr MessageKey ErrCommandInterrupted = MessageKey::ErrCommandInterrupted;
 }  // namespace msg
 
 }  // namespace tarnel

@@ -73,8 +73,8 @@ MessageBoxService SetMessageBoxService(MessageBoxService service) {
     return previous;
 }
 
-int ReportError(MessageKey key, std::string_view detail) {
-    const ReportEntry& row = MessageEntry(key);
+namespace {
+int Report(const ReportEntry& row, std::string_view detail) {
     LogReportedMessage(row, detail);
     int result = -1;
     if (BoxesShown()) {
@@ -84,6 +84,17 @@ int ReportError(MessageKey key, std::string_view detail) {
     }
     State().exitCode = row.code;
     return result;
+}
+}  // namespace
+
+int ReportError(MessageKey key, std::string_view detail) {
+    return Report(MessageEntry(key), detail);
+}
+
+int ReportStop(const Failure& failure, int exitCode) {
+    ReportEntry row = MessageEntry(failure.key);
+    row.code = exitCode;
+    return Report(row, failure.detail);
 }
 
 void ReportNote(std::string_view text) {

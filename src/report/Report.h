@@ -50,6 +50,9 @@ requires std::is_invocable_r_v<int, Service&, const char*, const char*, std::int
 // shown. `detail` is what is known of the cause (see Failure).
 int ReportError(MessageKey key, std::string_view detail = {});
 int ReportError(const Failure& failure);
+// As ReportError, for a failure caused by a stop from outside: the exit code (also in the
+// log's line) is `exitCode` (128 + the signal's number) instead of the row's.
+int ReportStop(const Failure& failure, int exitCode);
 
 // A note that is not a failure (the window shows it in its status bar): written to
 // standard error as "tarnel: TEXT" when no box would be shown, so that a run without

@@ -22,7 +22,7 @@ inline constexpr std::int32_t kBoxIconStop = 0x10;
 // Button code of OK.
 inline constexpr int kButtonOk = 1;
 
-// The seven messages in the order of MessageKey, then a row of nulls and zeros.
+// The nine messages in the order of MessageKey, then a row of nulls and zeros.
 extern const ReportEntry reportList[kMessageCount + 1];
 
 // The row of `key`.

@@ -9,6 +9,13 @@
 namespace tarnel::sim {
 namespace {
 
+// The setter of a stop-signal fault, by the signal's number as Linux has it.
+template <int kSignal>
+void StopSignalAt(Faults& faults, unsigned read) {
+    faults.stopSignalAt = read;
+    faults.stopSignal = kSignal;
+}
+
 constexpr std::array kFaults{
     FaultDefinition{"no-adapter", FaultArgument::None, "no device is listed",
                     [](Faults& f, unsigned) { f.noAdapter = true; }},
@@ -34,6 +41,16 @@ constexpr std::array kFaults{
     FaultDefinition{"read-error", FaultArgument::Ordinal,
                     "the N-th FT_Read fails with status 4 (I/O error)",
                     [](Faults& f, unsigned n) { f.readError = n; }},
+    // A stop from outside at an exact point of the run.
+    FaultDefinition{"sigint-at", FaultArgument::Ordinal,
+                    "the process sends itself SIGINT as the N-th FT_Read returns",
+                    &StopSignalAt<2>},
+    FaultDefinition{"sigterm-at", FaultArgument::Ordinal,
+                    "the process sends itself SIGTERM as the N-th FT_Read returns",
+                    &StopSignalAt<15>},
+    FaultDefinition{"sighup-at", FaultArgument::Ordinal,
+                    "the process sends itself SIGHUP as the N-th FT_Read returns",
+                    &StopSignalAt<1>},
     FaultDefinition{"busy-polls", FaultArgument::Count,
                     "every mailbox command reads busy for K polls before its answer",
                     [](Faults& f, unsigned k) { f.busyPolls = k; }},

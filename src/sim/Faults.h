@@ -21,6 +21,10 @@ struct Faults {
     unsigned shortWrite = 0;  // short-write=N
     unsigned shortRead = 0;   // short-read=N
     unsigned readError = 0;   // read-error=N
+    // sigint-at=N, sigterm-at=N, sighup-at=N: the process sends itself the signal (number
+    // stopSignal) as the N-th FT_Read returns, as a person stopping the run at that point.
+    unsigned stopSignalAt = 0;
+    int stopSignal = 0;
     unsigned busyPolls = 0;   // busy-polls=K: each mailbox command reads busy K times first
     bool eraseBusy = false;   // erase-busy: the erase never finishes
     bool eraseError = false;  // erase-error: the erase answers 2

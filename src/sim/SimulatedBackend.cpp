@@ -1,5 +1,7 @@
 #include "sim/SimulatedBackend.h"
 
+#include <csignal>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -294,6 +296,9 @@ FT_STATUS SimulatedBackend::Read(FT_HANDLE handle, void* buffer, std::uint32_t c
         *got = received;
     }
     Traced([&] { return FormatRead(count, status, {bytes, received}); });
+    if (readCalls_ == config_.faults.stopSignalAt) {
+        std::raise(config_.faults.stopSignal);
+    }
     return status;
 }
 

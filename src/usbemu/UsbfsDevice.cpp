@@ -76,6 +76,7 @@ UsbfsDevice::~UsbfsDevice() {
         DropReferences(urb);
     }
     urbs_.clear();
+    DropClaim();
     g_signal_handlers_disconnect_by_data(handler_, this);
     g_object_unref(handler_);
 }
@@ -108,6 +109,31 @@ void UsbfsDevice::DropReferences(Urb& urb) {
 gboolean UsbfsDevice::OnIoctl(UMockdevIoctlBase* /*handler*/, UMockdevIoctlClient* client,
                               gpointer self) {
     return static_cast<UsbfsDevice*>(self)->Handle(client) ? TRUE : FALSE;
+}
+
+// umockdev drops a client once its connection is gone, also when it died with an ioctl
+// held (a reap waiting for its deadline), where it never reports the close: the end of
+// the client object is the one sign of a closed node that always comes.
+void UsbfsDevice::OnClaimantGone(gpointer self, GObject* client) {
+    static_cast<UsbfsDevice*>(self)->ClientVanished(reinterpret_cast<UMockdevIoctlClient*>(client));
+}
+
+void UsbfsDevice::ClientVanished(UMockdevIoctlClient* client) {
+    const std::lock_guard lock(mutex_);
+    std::erase_if(urbs_, [client](Urb& urb) {
+        if (urb.client != client) {
+            return false;
+        }
+        DropReferences(urb);
+        return true;
+    });
+    if (claimed_ && claimant_ == client) {
+        claimed_ = false;
+        claimant_ = nullptr;  // its weak reference went with it
+        chip_.Released();
+        trace_.Line(setup_.name, "RELEASE 0 -> 0");
+        trace_.Comment("emulator: " + setup_.name + " released: its client closed the node");
+    }
 }
 
 bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
@@ -148,7 +174,7 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
                 finish(EFAULT);
                 return true;
             }
-            finish(request == USBDEVFS_CLAIMINTERFACE ? Claim(interface, false)
+            finish(request == USBDEVFS_CLAIMINTERFACE ? Claim(client, interface, false)
                                                       : Release(interface));
             return true;
         }
@@ -162,7 +188,7 @@ bool UsbfsDevice::Handle(UMockdevIoctlClient* client) {
             // libusb asks to detach any driver except its own.
             const bool except = (claim.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) != 0;
             const bool detach = !except || std::strcmp(claim.driver, kSerialDriver) != 0;
-            finish(Claim(claim.interface, detach));
+            finish(Claim(client, claim.interface, detach));
             return true;
         }
         case USBDEVFS_GETDRIVER: {
@@ -232,7 +258,7 @@ void UsbfsDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         umockdev_ioctl_client_complete(client, -1, EFAULT);
         return;
     }
-    Urb urb{urbData, buffer, now, bulkIn, 0, 0};
+    Urb urb{urbData, buffer, now, bulkIn, 0, 0, client};
     if (control) {
         SubmitControl(urb);
     } else if (bulkOut) {
@@ -432,7 +458,7 @@ void UsbfsDevice::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-int UsbfsDevice::Claim(unsigned interface, bool detachFirst) {
+int UsbfsDevice::Claim(UMockdevIoctlClient* client, unsigned interface, bool detachFirst) {
     int result = 0;
     if (gone_) {
         result = ENODEV;
@@ -447,6 +473,8 @@ int UsbfsDevice::Claim(unsigned interface, bool detachFirst) {
             result = EBUSY;
         } else {
             claimed_ = true;
+            claimant_ = client;
+            g_object_weak_ref(G_OBJECT(client), &UsbfsDevice::OnClaimantGone, this);
             everClaimed_ = true;
             chip_.Claimed();
         }
@@ -457,6 +485,14 @@ int UsbfsDevice::Claim(unsigned interface, bool detachFirst) {
     return result;
 }
 
+void UsbfsDevice::DropClaim() {
+    if (claimant_ != nullptr) {
+        g_object_weak_unref(G_OBJECT(claimant_), &UsbfsDevice::OnClaimantGone, this);
+        claimant_ = nullptr;
+    }
+    claimed_ = false;
+}
+
 int UsbfsDevice::Release(unsigned interface) {
     int result = 0;
     if (gone_) {
@@ -464,7 +500,7 @@ int UsbfsDevice::Release(unsigned interface) {
     } else if (interface != 0 || !claimed_) {
         result = EINVAL;
     } else {
-        claimed_ = false;
+        DropClaim();
         chip_.Released();
     }
     trace_.Line(setup_.name,
@@ -504,7 +540,7 @@ int UsbfsDevice::DriverIoctl(UMockdevIoctlData* arg) {
 
 void UsbfsDevice::Unplug() {
     gone_ = true;
-    claimed_ = false;
+    DropClaim();
     driverBound_ = false;
     const Clock::time_point now = Clock::now();
     for (Urb& urb : urbs_) {

@@ -17,6 +17,9 @@
 // the chip takes only half of (completed as done: the host sends the rest again); a bulk
 // IN that ends with EPROTO, its answers left queued for the next.
 //
+// A client that closes the node (its process ended, even by SIGKILL) gives up its claim
+// and its URBs in flight, as the kernel does on close: the next process may claim it.
+//
 // Unplug: URBs in flight complete with -ESHUTDOWN, later requests fail with ENODEV; the
 // owner closes the pty behind the node (poll then reports POLLERR) and sends the remove
 // event.
@@ -89,9 +92,15 @@ private:
         bool fillOnReap;  // a bulk IN: filled by the chip when reaped
         int status;
         int actualLength;
+        UMockdevIoctlClient* client;  // who submitted it; compared only, never used
     };
 
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static void OnClaimantGone(gpointer self, GObject* client);
+    // Lets go of the URBs and the claim of a client whose connection is gone.
+    void ClientVanished(UMockdevIoctlClient* client);
+    // Ends the claim of the claimant (its weak reference included).
+    void DropClaim();
     bool Handle(UMockdevIoctlClient* client);
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void SubmitControl(Urb& urb);
@@ -101,7 +110,7 @@ private:
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     bool TryReap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
-    int Claim(unsigned interface, bool detachFirst);
+    int Claim(UMockdevIoctlClient* client, unsigned interface, bool detachFirst);
     int Release(unsigned interface);
     int DriverIoctl(UMockdevIoctlData* arg);
     void Unplug();
@@ -115,6 +124,7 @@ private:
     std::mutex mutex_;
     std::vector<Urb> urbs_;  // submitted, not yet reaped, oldest first
     bool claimed_ = false;
+    UMockdevIoctlClient* claimant_ = nullptr;  // the client holding the claim; compared only
     bool everClaimed_ = false;
     bool driverBound_;
     bool gone_ = false;

@@ -70,7 +70,7 @@ struct EmulatedDevice {
 // Faults of TARNEL_SIM_FAULTS that belong to driver calls, which the emulator never sees.
 bool HasCallFaults(const sim::Faults& f) {
     return f.noAdapter || f.foreignFirst || f.openFails || f.writeError != 0 || f.shortWrite != 0 ||
-           f.shortRead != 0 || f.readError != 0;
+           f.shortRead != 0 || f.readError != 0 || f.stopSignalAt != 0;
 }
 
 class Emulator {

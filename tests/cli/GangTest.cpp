@@ -46,7 +46,7 @@ TEST(GangProtocol, WhatAChildTellsReachesItsBoardWhole) {
         }
         // A detail with a quote, a backslash and a line end must not end the line.
         child.Failed(Failure{msg::ErrPageProgram, "page \"4\"\\\nagain"});
-        child.End(false, 1);
+        child.End(BoardOutcome::Failure, 1);
     });
     // One line per percent of the upload, not per word.
     EXPECT_EQ(lines.size(), 1u + 101u + 2u + 4u + 2u);

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "SimFixture.h"
+#include "link/AdapterLink.h"
 #include "link/Attach.h"
 #include "program/ProgramRequest.h"
 #include "program/ProgramSequence.h"
+#include "program/StopRequest.h"
+#include "program/TargetControl.h"
 #include "report/MessageKeys.h"
 #include "report/Report.h"
 #include "scan/ImageReader.h"
@@ -48,6 +51,7 @@ protected:
         return words;
     }
     RecordingObserver observer;
+    FlashProgress progress;
 };
 
 TEST_F(ProgramSequenceTest, ProgramsTheNonBlankPagesAndShowsEachStage) {
@@ -59,7 +63,7 @@ TEST_F(ProgramSequenceTest, ProgramsTheNonBlankPagesAndShowsEachStage) {
     flash[100 * 256 + 255] = 0x0000;
 
     EXPECT_FALSE(PrepareBootloader(bootloader, observer));
-    EXPECT_FALSE(ProgramFlash(FlashImage(flash.data(), kFlashWords), observer));
+    EXPECT_FALSE(ProgramFlash(FlashImage(flash.data(), kFlashWords), observer, progress));
 
     EXPECT_EQ(observer.stages,
               (std::vector<ProgramStage>{ProgramStage::PreparingBootloader, ProgramStage::Erasing,
@@ -95,7 +99,8 @@ TEST_F(ProgramSequenceTest, APageFailureNamesItsPage) {
     flash[100 * 256] = 0x5678;
     ASSERT_FALSE(PrepareBootloader(bootloader, observer));
 
-    const StepFailure failure = ProgramFlash(FlashImage(flash.data(), kFlashWords), observer);
+    const StepFailure failure =
+        ProgramFlash(FlashImage(flash.data(), kFlashWords), observer, progress);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->key, msg::ErrPageProgram);
     EXPECT_EQ(failure->detail, "page 100");
@@ -174,6 +179,33 @@ TEST_F(ProgramSequenceTest, EveryTransferBeforeTheUploadEndsTheRequestWhenItFail
             EXPECT_EQ(shown, std::vector<std::string>{"Error uploading bootloader"});
             EXPECT_EQ(ExitCode(), 1);
         }
+    }
+}
+
+// A stop from outside ends the user's commands before their next transfer: reported with
+// the stop's exit code, and the adapter let go.
+TEST_F(ProgramSequenceTest, AStopEndsEachTargetCommandDetached) {
+    const struct {
+        const char* name;
+        bool (*command)();
+    } commands[] = {{"attach", &AttachTarget},
+                    {"run", &RunTarget},
+                    {"stop", &StopTarget},
+                    {"reset", &ResetTarget}};
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.name);
+        ClearStopRequest();
+        ResetReportState();
+        SetQuietMode(true);
+        InstallWithFaults("");
+        if (c.command != &AttachTarget) {
+            ASSERT_TRUE(AttachTarget());
+        }
+        RequestStop(129);
+        EXPECT_FALSE(c.command());
+        EXPECT_EQ(ExitCode(), 129);
+        EXPECT_FALSE(LinkHoldsDevice());
+        EXPECT_FALSE(sim().AdapterOpen());
     }
 }
 

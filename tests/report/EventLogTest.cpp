@@ -30,7 +30,10 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
     test::SetEnvironment("TARNEL_LOG", log.string());
     LogProgramStart("a \"b\"\\c\nd.rom", 3, 12);
     ReportError(msg::ErrPageProgram, "page \"7\"");
-    LogProgramEnd(false, 0.25, ExitCode());
+    LogProgramEnd(RequestOutcome::Failed, 0.25, ExitCode());
+    // A stop's own exit code goes into its message line and the end line.
+    ReportStop({msg::ErrInterrupted, "stopped"}, 143);
+    LogProgramEnd(RequestOutcome::Interrupted, 0.5, ExitCode(), "pages:0..4");
     LogProgramStart("x.rom", -1, -1);
     test::UnsetEnvironment("TARNEL_LOG");
     ResetReportState();
@@ -48,6 +51,8 @@ TEST(EventLogTest, AppendsOneParsableLinePerEventOnlyWhenAsked) {
         R"(start image="a \\"b\\"\\\\c\\x0Ad\.rom" pages=3 beyond=12$)",
         R"(message key=ErrPageProgram text="Page programming error" caption="Programming error" exit=1 detail="page \\"7\\""$)",
         R"(end outcome=failure seconds=0\.250 exit=1$)",
+        R"(message key=ErrInterrupted text="Programming interrupted" caption="Programming error" exit=143 detail="stopped"$)",
+        R"(end outcome=interrupted seconds=0\.500 exit=143 flash=pages:0\.\.4$)",
         R"(start image="x\.rom" pages=- beyond=-$)",
     };
     ASSERT_EQ(lines.size(), expected.size());

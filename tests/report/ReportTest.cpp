@@ -52,6 +52,10 @@ TEST_F(ReportTest, EveryKeyShowsItsTextCaptionAndStopIconAndSetsItsCode) {
         {msg::ErrBootFile, "ErrBootFile", "Cannot read bootloader image", "File error", 2},
         {msg::ErrFlashFile, "ErrFlashFile", "Cannot read flash image", "File error", 2},
         {msg::ErrDravin, "ErrDravin", "Dravin not found!", "Generic error", 2},
+        {msg::ErrInterrupted, "ErrInterrupted", "Programming interrupted", "Programming error",
+         130},
+        {msg::ErrCommandInterrupted, "ErrCommandInterrupted", "Target command interrupted",
+         "EICE error", 130},
     };
     for (const auto& row : rows) {
         for (const bool byName : {false, true}) {
@@ -70,17 +74,18 @@ TEST_F(ReportTest, EveryKeyShowsItsTextCaptionAndStopIconAndSetsItsCode) {
     }
 }
 
-TEST_F(ReportTest, TableHasSevenRowsInOrderThenAnEndRow) {
-    const char* keys[] = {"ErrEICEcom",  "ErrUplBoot",   "ErrMassErase", "ErrPageProgram",
-                          "ErrBootFile", "ErrFlashFile", "ErrDravin"};
-    for (int i = 0; i < 7; ++i) {
+TEST_F(ReportTest, TableHasNineRowsInOrderThenAnEndRow) {
+    const char* keys[] = {"ErrEICEcom",     "ErrUplBoot",     "ErrMassErase",
+                          "ErrPageProgram", "ErrBootFile",    "ErrFlashFile",
+                          "ErrDravin",      "ErrInterrupted", "ErrCommandInterrupted"};
+    for (int i = 0; i < 9; ++i) {
         EXPECT_STREQ(reportList[i].key, keys[i]);
     }
-    EXPECT_EQ(reportList[7].key, nullptr);
-    EXPECT_EQ(reportList[7].text, nullptr);
-    EXPECT_EQ(reportList[7].caption, nullptr);
-    EXPECT_EQ(reportList[7].flags, 0);
-    EXPECT_EQ(reportList[7].code, 0);
+    EXPECT_EQ(reportList[9].key, nullptr);
+    EXPECT_EQ(reportList[9].text, nullptr);
+    EXPECT_EQ(reportList[9].caption, nullptr);
+    EXPECT_EQ(reportList[9].flags, 0);
+    EXPECT_EQ(reportList[9].code, 0);
 }
 
 TEST_F(ReportTest, LastReportDecidesTheExitCode) {

@@ -4,6 +4,7 @@
 #include "platform/AdapterSelection.h"
 #include "platform/DriverBackend.h"
 #include "platform/Sleep.h"
+#include "program/StopRequest.h"
 #include "report/Report.h"
 
 namespace tarnel::test {
@@ -14,6 +15,7 @@ void ResetProcessGlobals() {
     InstallDriverBackend(nullptr);
     ChooseAdapter(std::nullopt);
     SetSleepFunction({});
+    ClearStopRequest();
 }
 
 }  // namespace tarnel::test

@@ -2,7 +2,7 @@
 // The process-wide state of the tool, put back to how a process starts so that no test
 // sees what an earlier one left behind: the link record (a device still held is closed
 // through the backend that opened it) with autoFlush, the exit code and quiet flag, the
-// installed driver backend and the sleep function.
+// installed driver backend, the sleep function and a stop request.
 
 namespace tarnel::test {
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,86 @@ TEST_F(UsbEmulator, WaitingForAnAnswerThatNeverComesCostsLittleCpu) {
     ASSERT_TRUE(CommandTimes(run, wall, cpu));
     EXPECT_GE(wall, 1.0);
     EXPECT_LT(cpu, wall / 2) << "wall " << wall << " s, cpu " << cpu << " s";
+}
+
+// A full image, every word programmed.
+std::string FullImage(const std::filesystem::path& dir) {
+    std::map<unsigned, std::uint16_t> words;
+    for (unsigned address = 0; address < 0x8000; ++address) {
+        words[address] = static_cast<std::uint16_t>(address * 7 + 1);
+    }
+    const std::string path = (dir / "full.rom").string();
+    WriteImageFile(path, words);
+    ::chmod(path.c_str(), 0644);
+    return path;
+}
+
+TEST_F(UsbEmulator, AStopDuringTheRunReleasesTheAdapterAndNamesWhatTheFlashHolds) {
+    const std::string image = FullImage(dir_);
+    const fs::path log = dir_ / "stop.log";
+    const std::string logVariable = "TARNEL_LOG=" + log.string();
+    const std::vector<std::vector<std::string>> tools = {
+        {"env", logVariable, (dir_ / "tarnel").string(), "-cc", "-p", image},
+        {"env", logVariable, "TARNEL_BOOTLOADER=" + (dir_ / "flash.ram").string(), TARNEL_CLI_TOOL,
+         image},
+    };
+    for (const auto& tool : tools) {
+        SCOPED_TRACE(tool[2]);
+        fs::remove(log);
+        SimRunRequest request;
+        request.executable = TARNEL_USB_EMULATOR;
+        // Slow answers: the run takes seconds, and the stop lands in its middle.
+        request.arguments = {"--answer-delay=5", "--usb-trace=trace.txt", "--"};
+        request.arguments.insert(request.arguments.end(), tool.begin(), tool.end());
+        // SIGTERM once the request has started and the tool waits on the adapter.
+        ToolStopper stopper(log, " start image=", std::chrono::seconds(20));
+        const SimRunResult run = Checked(request);
+        EXPECT_TRUE(stopper.Result().sent) << "the run ended before the stop";
+        EXPECT_EQ(run.exitStatus, 143) << run.output;
+        EXPECT_EQ(UsbLines(run, "001/002", "RELEASE"), std::vector<std::string>{"0 -> 0"});
+
+        // The one line says what the flash holds, and it does.
+        std::smatch said;
+        const std::regex line(": Programming interrupted: (.*)\n");
+        ASSERT_TRUE(std::regex_search(run.output, said, line)) << run.output;
+        const std::string detail = said[1];
+        std::smatch pages;
+        int last = -1;
+        if (std::regex_search(detail, pages, std::regex("pages 0\\.\\.([0-9]+) programmed"))) {
+            last = std::stoi(pages[1]);
+        } else if (detail.find("unchanged") != std::string::npos) {
+            continue;  // stopped before the erase: nothing to compare
+        }
+        ASSERT_EQ(run.flash.size(), 0x8000u);
+        for (unsigned address = 0; address < 0x8000; ++address) {
+            const std::uint16_t expected = static_cast<int>(address / 256) <= last
+                                               ? static_cast<std::uint16_t>(address * 7 + 1)
+                                               : 0xFFFF;
+            ASSERT_EQ(run.flash[address], expected) << "word " << address << "; " << detail;
+        }
+    }
+}
+
+// A process that dies holding the adapter (SIGKILL) leaves it to the next, as the kernel
+// releases the claim of a closed device file.
+TEST_F(UsbEmulator, AKilledRunLeavesTheAdapterToTheNext) {
+    // Long enough at this answer delay to be killed in its middle.
+    const std::string image = FullImage(dir_);
+    const std::string cli = TARNEL_CLI_TOOL;
+    SimRunRequest request;
+    request.executable = TARNEL_USB_EMULATOR;
+    request.arguments = {"--answer-delay=20",
+                         "--usb-trace=trace.txt",
+                         "--",
+                         "sh",
+                         "-c",
+                         "timeout -s KILL 1 " + cli + " " + image + "; exec " + cli + " " + image};
+    request.environment = {"TARNEL_BOOTLOADER=" + (dir_ / "flash.ram").string()};
+    const SimRunResult run = Checked(request);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(UsbLines(run, "001/002", "CLAIM"), (std::vector<std::string>{"0 -> 0", "0 -> 0"}));
+    EXPECT_GE(LineOf(run, "released: its client closed the node"), 0);
+    EXPECT_EQ(run.flash[0x7FFF], static_cast<std::uint16_t>(0x7FFF * 7 + 1));
 }
 
 }  // namespace

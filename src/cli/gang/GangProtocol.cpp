@@ -119,8 +119,8 @@ void GangChildReporter::FailedBeforeRequest(std::string_view text, std::string_v
     Write("failed", "key=- text=" + QuoteLogText(text) + " detail=" + QuoteLogText(detail));
 }
 
-void GangChildReporter::End(bool succeeded, int exitCode) {
-    Write("end", std::string("outcome=") + (succeeded ? "success" : "failure") +
+void GangChildReporter::End(BoardOutcome outcome, int exitCode) {
+    Write("end", std::string("outcome=") + OutcomeName(outcome) +
                      " exit=" + std::to_string(exitCode) + " pages=" + std::to_string(pages_));
 }
 
@@ -200,8 +200,10 @@ void ApplyChildLine(BoardState& board, std::string_view line) {
         board.detail = field("detail");
     } else {  // end
         number("pages", board.pages);
-        board.outcome =
-            field("outcome") == "success" ? BoardOutcome::Success : BoardOutcome::Failure;
+        const std::string outcome = field("outcome");
+        board.outcome = outcome == "success"       ? BoardOutcome::Success
+                        : outcome == "interrupted" ? BoardOutcome::Interrupted
+                                                   : BoardOutcome::Failure;
     }
 }
 

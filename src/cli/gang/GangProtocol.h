@@ -5,7 +5,7 @@
 //   stage name=bootloader            (bootloader, erase, flash)
 //   progress percent=37 pages=12     (pages: programmed and acknowledged so far)
 //   failed key=ErrMassErase text="Mass erase error" detail="answer 2"
-//   end outcome=success exit=0       (success or failure; the last line)
+//   end outcome=success exit=0       (success, failure or interrupted; the last line)
 // A child writes them, and no progress line for a person, when kGangChildVariable is set.
 // Fields are only ever added at the end of a line; a reader ignores what it does not know.
 
@@ -41,8 +41,8 @@ public:
     // A failure that happened before any request could be made (the driver), as a failed
     // line without a key.
     void FailedBeforeRequest(std::string_view text, std::string_view detail);
-    // The last line.
-    void End(bool succeeded, int exitCode);
+    // The last line: `outcome` is what the request's outcome says.
+    void End(BoardOutcome outcome, int exitCode);
 
 private:
     void Write(std::string_view event, const std::string& fields);

@@ -13,9 +13,9 @@
 #include "cli/gang/GangAdapters.h"
 #include "cli/gang/GangProtocol.h"
 #include "cli/gang/GangReport.h"
-#include "cli/gang/GangStop.h"
 #include "cli/gang/GangTable.h"
 #include "program/Mailbox.h"
+#include "program/StopRequest.h"
 #include "report/Report.h"
 #include "scan/ByteStream.h"
 #include "scan/ImageReader.h"
@@ -117,7 +117,7 @@ void Settle(BoardState& board, const Child& child, const ChildEnd& end, bool sto
     if (board.outcome == BoardOutcome::Success && end.exited && end.exitCode == 0) {
         return;
     }
-    if (stopping) {
+    if (stopping || board.outcome == BoardOutcome::Interrupted) {
         board.outcome = BoardOutcome::Interrupted;
         return;
     }
@@ -175,7 +175,6 @@ int RunGang(const GangRequest& request) {
         }
     }
 
-    WatchForStop();
 #ifdef _WIN32
     ::_putenv_s(kGangChildVariable, "1");
 #else
@@ -188,7 +187,7 @@ int RunGang(const GangRequest& request) {
         Start(boards[i], children[i], request);
     }
 
-    int stopSignal = 0;
+    int stopStatus = 0;  // 128 + the signal, once a stop came
     Clock::time_point stopDeadline{};
     for (;;) {
         std::vector<ChildProcess*> running;
@@ -203,11 +202,12 @@ int RunGang(const GangRequest& request) {
         table.Show(boards, Clock::now());
         WaitForChildren(running, kTurn);
         const Clock::time_point now = Clock::now();
-        if (stopSignal == 0 && StopRequested() != 0) {
-            stopSignal = StopRequested();
+        if (stopStatus == 0 && StopRequested()) {
+            // main's stop seam noted it; the children are told with the same signal.
+            stopStatus = StopExitStatus();
             stopDeadline = now + kStopGrace;
             for (ChildProcess* child : running) {
-                child->RequestStop(stopSignal);
+                child->RequestStop(stopStatus - 128);
             }
         }
         for (std::size_t i = 0; i < boards.size(); ++i) {
@@ -226,10 +226,10 @@ int RunGang(const GangRequest& request) {
                 if (!child.pending.empty()) {
                     ApplyChildLine(boards[i], child.pending);
                 }
-                Settle(boards[i], child, end, stopSignal != 0);
-            } else if ((stopSignal != 0 && now > stopDeadline) ||
-                       (stopSignal == 0 && now - child.lastHeard > kSilenceLimit)) {
-                child.hung = stopSignal == 0;
+                Settle(boards[i], child, end, stopStatus != 0);
+            } else if ((stopStatus != 0 && now > stopDeadline) ||
+                       (stopStatus == 0 && now - child.lastHeard > kSilenceLimit)) {
+                child.hung = stopStatus == 0;
                 child.process->Kill();
             }
         }
@@ -243,11 +243,11 @@ int RunGang(const GangRequest& request) {
         if (!report) {
             std::fprintf(stderr, "tarnel-cli: the report %s could not be written\n",
                          request.report->c_str());
-            return stopSignal != 0 ? 128 + stopSignal : kGangSomeFailed;
+            return stopStatus != 0 ? stopStatus : kGangSomeFailed;
         }
     }
-    if (stopSignal != 0) {
-        return 128 + stopSignal;
+    if (stopStatus != 0) {
+        return stopStatus;
     }
     for (const BoardState& board : boards) {
         if (board.outcome != BoardOutcome::Success) {
