@@ -224,9 +224,9 @@ TEST(UnattendedRun, HelpAndVersionNeedNoDisplay) {
         std::vector<std::string> wanted;
     } cases[] = {
         {{"--help"},
-         {"Usage: tarnel-sim [-p] [-c | -cc] [IMAGE.rom]", "TARNEL_ADAPTER", "TARNEL_LOG",
-          "TARNEL_BOOTLOADER", "~/.config/tarnel/flash.ram", "/etc/tarnel/flash.ram", "2048 words",
-          "Exit status"}},
+         {"Usage: tarnel-sim [-p] [-c | -cc] [--adapter SERIAL|PORT] [IMAGE.rom]", "TARNEL_ADAPTER",
+          "TARNEL_LOG", "TARNEL_BOOTLOADER", "~/.config/tarnel/flash.ram", "/etc/tarnel/flash.ram",
+          "2048 words", "Exit status"}},
         {{"-cc", "-p", "--version", "board.rom"}, {"tarnel-sim " TARNEL_PROJECT_VERSION "\n"}},
     };
     for (const auto& c : cases) {
