@@ -33,8 +33,7 @@ std::string ManualText(const std::string& path) {
 
 // The part of `text` from the line that starts with `heading` to the next heading of the
 // same kind (a line starting with `level`).
-std::string Section(const std::string& text, const std::string& heading,
-                    const std::string& level) {
+std::string Section(const std::string& text, const std::string& heading, const std::string& level) {
     const std::size_t start = text.find("\n" + heading);
     EXPECT_NE(start, std::string::npos) << heading;
     if (start == std::string::npos) {
@@ -44,8 +43,7 @@ std::string Section(const std::string& text, const std::string& heading,
     return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::set<std::string> Matches(const std::string& text, const std::string& pattern,
-                              int group = 0) {
+std::set<std::string> Matches(const std::string& text, const std::string& pattern, int group = 0) {
     std::set<std::string> found;
     const std::regex expression(pattern);
     for (auto it = std::sregex_iterator(text.begin(), text.end(), expression);
@@ -77,8 +75,7 @@ TEST_F(CliDocuments, NameEveryOptionOfTheGrammar) {
 
 TEST_F(CliDocuments, NameTheSameEnvironmentAndExitCodes) {
     const std::string variable = "TARNEL_[A-Z0-9_]+";
-    const std::set<std::string> variables =
-        Matches(Section(usage, "Environment:", "\n"), variable);
+    const std::set<std::string> variables = Matches(Section(usage, "Environment:", "\n"), variable);
     EXPECT_EQ(Matches(Section(manual, ".SH ENVIRONMENT", ".SH"), "\\.B (" + variable + ")", 1),
               variables);
     EXPECT_EQ(Matches(readmeCli, variable), variables);
