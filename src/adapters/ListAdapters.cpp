@@ -19,6 +19,7 @@
 #endif
 #include "platform/Arguments.h"
 #include "platform/ConsoleText.h"
+#include "platform/DriverAdapterList.h"
 #include "platform/DriverApi.h"
 #include "platform/DriverBackend.h"
 #include "platform/DriverChoice.h"
@@ -80,8 +81,6 @@ void PrintUsage() {
 }
 #endif
 
-constexpr std::uint32_t kAdapterId = 0x0403F1A0u;
-
 // The adapters as the D2XX library lists them.
 int ListThroughD2xx() {
     if (const std::string error = tarnel::InstallBackendFromEnvironment(); !error.empty()) {
@@ -89,34 +88,19 @@ int ListThroughD2xx() {
         tarnel::WriteText(stderr, "tarnel-adapters: " + error + "\n");
         return kExitNoneUsable;
     }
-    std::uint32_t count = 0;
-    if (FT_CreateDeviceInfoList(&count) != FT_OK) {
+    const auto adapters = tarnel::ListDriverAdapters();
+    if (!adapters) {
         std::fputs("tarnel-adapters: the D2XX library cannot list its devices\n", stderr);
         tarnel::InstallDriverBackend(nullptr);
         return kExitNoneUsable;
     }
-    bool anyAdapter = false;
+    const bool anyAdapter = !adapters->empty();
     bool anyUsable = false;
-    for (std::uint32_t index = 0; index < count; ++index) {
-        std::uint32_t flags = 0;
-        std::uint32_t id = 0;
-        std::uint32_t location = 0;
-        char serial[kSerialSize] = {};
-        char description[kDescriptionSize] = {};
-        if (FT_GetDeviceInfoDetail(index, &flags, nullptr, &id, &location, serial, description,
-                                   nullptr) != FT_OK ||
-            id != kAdapterId) {
-            continue;
-        }
-        anyAdapter = true;
-        const bool usable = (flags & FT_FLAGS_OPENED) == 0;
-        anyUsable = anyUsable || usable;
-        // The driver fills both texts but does not promise to end them.
-        serial[kSerialSize - 1] = '\0';
-        description[kDescriptionSize - 1] = '\0';
-        std::printf("0x%X %s - %s \"%s\"\n", static_cast<unsigned>(location),
-                    serial[0] != '\0' ? serial : "-", usable ? "usable" : "unavailable (open)",
-                    description);
+    for (const tarnel::DriverAdapter& adapter : *adapters) {
+        anyUsable = anyUsable || adapter.usable;
+        std::printf("0x%X %s - %s \"%s\"\n", static_cast<unsigned>(adapter.location),
+                    adapter.serial.empty() ? "-" : adapter.serial.c_str(),
+                    adapter.usable ? "usable" : "unavailable (open)", adapter.description.c_str());
     }
     tarnel::InstallDriverBackend(nullptr);
     if (!anyAdapter) {

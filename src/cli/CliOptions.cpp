@@ -62,11 +62,17 @@ ToolOptions ParseCliArguments(const std::vector<std::string>& arguments, CliImag
     return options;
 }
 
+bool IsGang(const ToolOptions& options) {
+    return options.all || options.adapters.size() > 1 || options.report.has_value();
+}
+
 std::string CliSynopsis() {
     return "Usage: tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--lenient]\n"
            "                  [--format NAME [--base ADDRESS]] [--byte-order ORDER] [--] IMAGE\n"
            "       tarnel-cli --check [--lenient] [--format NAME [--base ADDRESS]]\n"
            "                  [--byte-order ORDER] [--] IMAGE\n"
+           "       tarnel-cli (--all | -a SERIAL|PORT -a ...) [--report FILE] [--log FILE]\n"
+           "                  [--format NAME [--base ADDRESS]] [--byte-order ORDER] [--] IMAGE\n"
            "       tarnel-cli -h | --help | -V | --version\n";
 }
 
@@ -74,7 +80,9 @@ std::string CliUsage() {
     std::string text = CliSynopsis() +
                        "Programs IMAGE (@ records, Intel HEX, S-records, ELF, or raw binary with\n"
                        "--format bin) into the target's flash through the Dravin adapter, as\n"
-                       "'tarnel -cc -p IMAGE' does, without a window.\n"
+                       "'tarnel -cc -p IMAGE' does, without a window; with --all or several "
+                       "adapters, on every board\n"
+                       "at once (a gang), one process per adapter.\n"
                        "\n"
                        "Options (-- ends them, so that an image name may start with -):\n" +
                        ToolOptionsHelp(kCliOptions) + "\n" + BootloaderPlacesHelp();
@@ -96,10 +104,12 @@ std::string CliUsage() {
         "  2   file, adapter or driver failure\n"
         "  64  wrong command line\n"
 #ifdef _WIN32
-        "  130 stopped by Ctrl+C, Ctrl+Break or the console's close\n";
+        "  130 stopped by Ctrl+C, Ctrl+Break or the console's close\n"
 #else
-        "  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n";
+        "  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n"
 #endif
+        "A gang: 0 every board programmed, 1 any failed, 2 no usable adapter or the\n"
+        "image refused (nothing started), 130/143/129 stopped by Ctrl-C/SIGTERM/SIGHUP.\n";
     return text;
 }
 

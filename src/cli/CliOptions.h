@@ -2,9 +2,11 @@
 // The command line of tarnel-cli:
 //   tarnel-cli [-q | -v] [-a SERIAL|PORT] [--log FILE] [--lenient] [IMAGE OPTIONS] [--] IMAGE
 //   tarnel-cli --check [--lenient] [IMAGE OPTIONS] [--] IMAGE
-// where IMAGE OPTIONS are --format NAME, --base ADDRESS and --byte-order ORDER,
+//   tarnel-cli (--all | -a SERIAL|PORT -a ...) [--report FILE] [--log FILE] [IMAGE OPTIONS]
+//              [--] IMAGE
 //   tarnel-cli -h | --help | -V | --version
-// read with the tools' shared grammar (platform/ToolOptions.h).
+// where IMAGE OPTIONS are --format NAME, --base ADDRESS and --byte-order ORDER, read with
+// the tools' shared grammar (platform/ToolOptions.h).
 
 #include <cstdint>
 #include <optional>
@@ -17,9 +19,9 @@
 namespace tarnel::cli {
 
 // The options tarnel-cli takes besides --help and --version.
-inline constexpr std::uint32_t kCliOptions = kOptionAdapter | kOptionQuiet | kOptionVerbose |
-                                             kOptionLog | kOptionCheck | kOptionLenient |
-                                             kOptionFormat | kOptionBase | kOptionByteOrder;
+inline constexpr std::uint32_t kCliOptions =
+    kOptionAdapter | kOptionQuiet | kOptionVerbose | kOptionLog | kOptionCheck | kOptionLenient |
+    kOptionFormat | kOptionBase | kOptionByteOrder | kOptionAll | kOptionReport;
 
 // How the image is to be read, from --format, --base and --byte-order.
 struct CliImageOptions {
@@ -33,6 +35,9 @@ struct CliImageOptions {
 // decimal or 0x hex, only with, and needed by, --format=bin; --byte-order little or big),
 // which go into `image`.
 ToolOptions ParseCliArguments(const std::vector<std::string>& arguments, CliImageOptions& image);
+
+// Whether `options` ask for a gang: --all, more than one adapter, or a report.
+bool IsGang(const ToolOptions& options);
 
 // The lines that name the command's forms ("Usage: ..."), which a wrong command line
 // repeats on standard error.

@@ -44,6 +44,10 @@ constexpr OptionRow kToolOptions[] = {
      "little (default): the byte at an even address is\nthe low half of its word (byte B is word "
      "B/2);\n"
      "big: the high half"},
+    {kOptionAll, '\0', "all", nullptr,
+     "program every usable adapter at once (a gang);\n-a given more than once: those adapters"},
+    {kOptionReport, '\0', "report", "FILE",
+     "write a gang's report to FILE: one JSON record\nper board"},
     {kAlwaysTaken, 'h', "help", nullptr, "print this text and exit"},
     {kAlwaysTaken, 'V', "version", nullptr, "print the version and exit"},
 };
@@ -146,11 +150,24 @@ ToolOptions ParseToolOptions(const std::vector<std::string>& arguments, std::uin
         }
         switch (row->bit) {
             case kOptionAdapter:
-                // One adapter per run: the single place that refuses a second one.
-                if (options.adapter) {
+                // One adapter per run, unless the tool programs gangs: the single place
+                // that refuses a second one.
+                if (options.adapter && (accepted & kOptionAll) == 0) {
                     refuse("--adapter given twice");
                 }
-                options.adapter = value;
+                if (!options.adapter) {
+                    options.adapter = value;
+                }
+                options.adapters.push_back(value);
+                break;
+            case kOptionAll:
+                options.all = true;
+                break;
+            case kOptionReport:
+                if (options.report) {
+                    refuse("--report given twice");
+                }
+                options.report = value;
                 break;
             case kOptionQuiet:
                 options.quiet = true;
@@ -188,6 +205,9 @@ ToolOptions ParseToolOptions(const std::vector<std::string>& arguments, std::uin
     optind = 0;
     if (options.quiet && options.verbose) {
         refuse("--quiet and --verbose exclude each other");
+    }
+    if (options.all && !options.adapters.empty()) {
+        refuse("--all and --adapter name the adapters twice");
     }
 
     if (help || version) {

@@ -26,6 +26,8 @@ enum ToolOption : std::uint32_t {
     kOptionFormat = 1u << 6,     // --format NAME
     kOptionBase = 1u << 7,       // --base ADDRESS
     kOptionByteOrder = 1u << 8,  // --byte-order little|big
+    kOptionAll = 1u << 9,        // --all (a gang); -a may then be given more than once
+    kOptionReport = 1u << 10,    // --report FILE
 };
 
 enum class ToolAction { Run, Help, Version, UsageError };
@@ -33,6 +35,9 @@ enum class ToolAction { Run, Help, Version, UsageError };
 struct ToolOptions {
     ToolAction action = ToolAction::UsageError;
     std::optional<std::string> adapter;  // -a: the adapter's serial number or port path
+    std::vector<std::string> adapters;   // every -a, in order (more than one: a gang)
+    bool all = false;                    // --all: every usable adapter (a gang)
+    std::optional<std::string> report;   // --report: the gang's report file
     bool quiet = false;                  // -q: report failures only
     bool verbose = false;                // -v: say more about the run
     std::optional<std::string> logPath;  // --log: the event log, as TARNEL_LOG names it
@@ -50,8 +55,9 @@ struct ToolOptions {
 // Reads the arguments after the program name with the options of `accepted`. Returns
 // Help or Version when either is given as an option (help first), whatever else is wrong;
 // UsageError for an option that is unknown or not accepted, a missing or empty value, -q
-// with -v, or a second --adapter; otherwise Run with the operands. Leaves getopt's global
-// state ready for another call.
+// with -v, a second --adapter (unless --all is accepted: then several make a gang, and
+// --all with --adapter is refused), a second --report; otherwise Run with the operands. Leaves
+// getopt's global state ready for another call.
 ToolOptions ParseToolOptions(const std::vector<std::string>& arguments, std::uint32_t accepted);
 
 // The options of `accepted` (help and version included) as the usage text lists them,

@@ -28,23 +28,6 @@ namespace {
 
 constexpr char kLogVariable[] = "TARNEL_LOG";
 
-std::string TimeStamp() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm utc{};
-#ifdef _WIN32
-    ::gmtime_s(&utc, &seconds);
-#else
-    ::gmtime_r(&seconds, &utc);
-#endif
-    char text[32];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis.count()));
-    return text;
-}
-
 #ifdef _WIN32
 // Binary, so that lines end in LF as on Linux, and not inherited by child processes.
 constexpr int kLogFlags = O_WRONLY | O_APPEND | O_CREAT | O_BINARY | O_NOINHERIT;
@@ -266,8 +249,24 @@ void ResetEventLogState() {
     LogFailureSaid() = false;
 }
 
+std::string UtcTimeStamp(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
+    std::tm utc{};
+#ifdef _WIN32
+    ::gmtime_s(&utc, &seconds);
+#else
+    ::gmtime_r(&seconds, &utc);
+#endif
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis.count()));
+    return text;
+}
+
 std::string FormatLogLine(std::string_view event, std::string_view fields) {
-    std::string line = TimeStamp();
+    std::string line = UtcTimeStamp(std::chrono::system_clock::now());
     line += " pid=" + std::to_string(::getpid()) + " ";
     line += event;
     if (!fields.empty()) {

@@ -17,6 +17,7 @@
 // included. The log file is opened afresh for each line: never through a symbolic link,
 // never anything but a regular file, and never waiting for a reader.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,10 @@ void LogProgramEnd(RequestOutcome outcome, double seconds, int exitCode,
 // The text of one log line for `event` and `fields`, time stamp and process ID included,
 // with its line end. Exposed for the tests.
 std::string FormatLogLine(std::string_view event, std::string_view fields);
+
+// `time` in UTC as the log's lines begin: ISO 8601 with milliseconds,
+// "2026-12-08T09:14:03.512Z".
+std::string UtcTimeStamp(std::chrono::system_clock::time_point time);
 
 // `text` in double quotes, with ", \ escaped, and bytes below 0x20, 0x7F and bytes that are
 // not part of valid UTF-8 as \xHH. Longer than about a third of a line, it keeps its start

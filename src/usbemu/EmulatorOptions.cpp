@@ -34,7 +34,7 @@ Devices: the adapters sit on bus 1, ports 1-1, 1-2, ... (the serial converter of
 serial numbers EMU00001, EMU00002, ...
 
 Options:
-  --adapters=N          emulate N adapters, 1 to 4 (default 1)
+  --adapters=N          emulate N adapters, 1 to 8 (default 1)
   --foreign-first       a USB serial converter (0403:6001, nothing behind it) listed
                         before the adapters
   --serial-driver       the kernel's serial driver is bound to each adapter's interface
@@ -45,8 +45,9 @@ Options:
                         in a folder that every user may enter)
   --held-adapter=N      adapter N (1 for EMU00001) is held by another program: every
                         claim of its interface fails with EBUSY
-  --unplug-at=N         the first adapter vanishes when the N-th bulk OUT transfer of the
-                        run is submitted: transfers in flight end with ESHUTDOWN, the node
+  --unplug-at=N         the first adapter vanishes when its N-th bulk OUT transfer is
+                        submitted (this and the next three count the first adapter's):
+                        transfers in flight end with ESHUTDOWN, the node
                         reports POLLERR and a remove event follows
   --lose-answers-at=N   the answers to the N-th bulk OUT transfer and every later one
                         never reach the host (the target stops answering)
@@ -125,9 +126,9 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
         } else if (name == "--no-permission" && !hasValue) {
             options.noPermission = true;
         } else if (name == "--held-adapter") {
-            ok = number(1, 4, options.heldAdapter);
+            ok = number(1, kMaxAdapters, options.heldAdapter);
         } else if (name == "--adapters") {
-            ok = number(1, 4, options.adapters);
+            ok = number(1, kMaxAdapters, options.adapters);
         } else if (name == "--unplug-at") {
             ok = number(1, 1'000'000'000, options.unplugAt);
         } else if (name == "--lose-answers-at") {
@@ -158,9 +159,9 @@ std::optional<EmulatorOptions> ParseEmulatorOptions(int argc, char** argv, std::
         } else if (name == "--adapter-faults") {
             const auto colon = value.find(':');
             ok = hasValue && colon != std::string_view::npos &&
-                 Number(value.substr(0, colon), 1, 4).has_value();
+                 Number(value.substr(0, colon), 1, kMaxAdapters).has_value();
             if (ok) {
-                options.faultyAdapter = *Number(value.substr(0, colon), 1, 4);
+                options.faultyAdapter = *Number(value.substr(0, colon), 1, kMaxAdapters);
                 options.adapterFaults = value.substr(colon + 1);
             }
         } else if (name == "--usb-trace") {

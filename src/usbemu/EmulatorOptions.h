@@ -14,6 +14,9 @@ enum class OutFault {
     Short,    // the chip takes the first half of the bytes and completes it as done
 };
 
+// As many adapters as a gang of the production line takes.
+inline constexpr unsigned kMaxAdapters = 8;
+
 struct EmulatorOptions {
     unsigned adapters = 1;
     bool foreignFirst = false;

@@ -157,14 +157,17 @@ EmulatedDevice& Emulator::AddDevice(unsigned port, const ChipIdentity& identity,
     adaptersAdded_ += adapter ? 1 : 0;
     setup.heldByOther = adapter && adaptersAdded_ == options_.heldAdapter;
     setup.log = adapter ? &device->log : nullptr;
-    setup.faults = &transferFaults_;
+    // The transfer faults count the first adapter's transfers only: with several adapters
+    // at work at once, a shared count would hit whichever came first.
+    const bool first = adapter && firstAdapter_ == nullptr;
+    setup.faults = first ? &transferFaults_ : nullptr;
     EmulatedDevice* raw = device.get();
-    const bool unplugs = adapter && firstAdapter_ == nullptr && options_.unplugAt != 0;
+    const bool unplugs = first && options_.unplugAt != 0;
     if (unplugs) {
         setup.onUnplug = [this, raw] { Unplug(*raw); };
     }
     device->node = std::make_unique<UsbfsDevice>(std::move(setup), *device->chip, trace_);
-    if (adapter && firstAdapter_ == nullptr) {
+    if (first) {
         firstAdapter_ = raw;
     }
     devices_.push_back(std::move(device));

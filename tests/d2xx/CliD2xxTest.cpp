@@ -305,6 +305,28 @@ TEST_F(CliD2xx, EveryFormatOfOneImageProgramsTheSameWordsTheSameWay) {
 }
 #endif
 
+TEST_F(CliD2xx, AGangOfTheListedAdapterProgramsItAndReportsIt) {
+    // The stand-in lists one adapter: the gang's child is started, told by pipe and waited
+    // for as on a line of boards (CreateProcessW under Wine).
+    std::vector<std::uint16_t> expected(32768, 0xFFFF);
+    ASSERT_GE(ReadWordImage(TARNEL_DEMO_IMAGE, expected.data(), 32768), 0);
+    const std::string report = (folder / "report.json").string();
+
+    const SimRunResult run = Run({"--all", "--report", report, TARNEL_DEMO_IMAGE});
+
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.flash, expected);
+    EXPECT_TRUE(std::regex_search(run.output,
+                                  std::regex("^0x[0-9A-F]+ SIM00001 ok [0-9.]+ s\r?\n1 of 1 boards "
+                                             "programmed in [0-9.]+ s\r?\n$")))
+        << run.output;
+    std::ifstream file(report);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("\"outcome\": \"success\""), std::string::npos) << text.str();
+}
+
 TEST_F(CliD2xx, VerboseNamesTheAdapterTheDriverTheBootloaderAndEachStage) {
     const SimRunResult run = Run({"-v", TARNEL_DEMO_IMAGE});
     EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -442,7 +464,8 @@ TEST_F(CliD2xx, HelpVersionAndWrongCommandLines) {
         {false, {"a.rom", "-a"}, 64, "tarnel-cli: --adapter needs a value"},
         {false, {"--adapter=", "a.rom"}, 64, "tarnel-cli: --adapter needs a value"},
         {false, {"--log", "-q"}, 64, "tarnel-cli: no image named\n"},
-        {false, {"-a", "X", "--adapter=Y", "a.rom"}, 64, "tarnel-cli: --adapter given twice\n"},
+        // Two adapters make a gang; --all names them all already.
+        {false, {"--all", "-a", "X", "a.rom"}, 64, "tarnel-cli: --all and --adapter name the"},
         {false, {"-q", "-v", "a.rom"}, 64, "tarnel-cli: --quiet and --verbose exclude"},
         // After "--" every argument is an image, --help included.
         {false, {"--", "--help"}, 2, "tarnel-cli: Cannot read flash image: --help: "},
