@@ -4,23 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "program/ProgressText.h"
 #include "report/EventLog.h"
 #include "report/Reportlst.h"
 
 namespace tarnel::cli {
 namespace {
-
-const char* StageName(ProgramStage stage) {
-    switch (stage) {
-        case ProgramStage::PreparingBootloader:
-            return "bootloader";
-        case ProgramStage::Erasing:
-            return "erase";
-        case ProgramStage::Flashing:
-            break;
-    }
-    return "flash";
-}
 
 std::optional<int> Number(std::string_view text) {
     int value = 0;
