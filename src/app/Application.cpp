@@ -88,6 +88,8 @@ protected:
     }
 };
 
+}  // namespace
+
 void EndRunOnRequest(QWidget* mainWindow) {
     SetMessageBoxService(nullptr);
     // Each close ends the dialog's own event loop once control returns to it; bounded, as
@@ -115,6 +117,8 @@ void EndRunOnRequest(QWidget* mainWindow) {
         QCoreApplication::exit(0);
     }
 }
+
+namespace {
 
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);

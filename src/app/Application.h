@@ -4,6 +4,8 @@
 
 #include "app/CommandLine.h"
 
+class QWidget;
+
 namespace tarnel {
 
 // Exit status when no display could be opened for the window (the run ends before the
@@ -25,6 +27,11 @@ void SetDesktopIdentity();
 // handler runs; also honoured when the loop has not yet started.
 void RequestTerminate();
 bool TerminateRequested();
+
+// Ends the run as a stop from outside asks: no further message box (a failure reported
+// later is a line on standard error), open menus, boxes and dialogs closed, then the main
+// window closed through its close box (after a running Program request has ended).
+void EndRunOnRequest(QWidget* mainWindow);
 
 // True when the tool chose Qt's offscreen platform itself because no display could be
 // reached for an unattended run (-p with -c or -cc).

@@ -15,8 +15,10 @@
 #include <windows.h>
 #endif
 
+#include "app/Application.h"
 #include "app/EndRunOnStop.h"
 #include "program/StopRequest.h"
+#include "report/Report.h"
 #include "support/ProcessGlobals.h"
 
 namespace tarnel {
@@ -24,10 +26,13 @@ namespace {
 
 TEST(EndRunOnStop, AStopClosesTheWindowAsItsCloseBoxDoes) {
     const test::ProcessGlobalsScope globals;
+    int boxes = 0;
+    const MessageBoxService before = SetMessageBoxService(
+        [&boxes](const char*, const char*, std::int32_t, std::string_view) { return ++boxes; });
     QWidget window;
     window.show();
     {
-        const EndRunOnStop handler(&window);
+        const EndRunOnStop handler(&window, &EndRunOnRequest);
 #ifdef _WIN32
         bool handled = false;
         std::thread system([&handled] { handled = HandleConsoleEvent(CTRL_BREAK_EVENT); });
@@ -47,6 +52,14 @@ TEST(EndRunOnStop, AStopClosesTheWindowAsItsCloseBoxDoes) {
         }
     }
     EXPECT_FALSE(window.isVisible());
+    // A failure the ending run reports after the stop is a line, never a box that would
+    // hold the process open.
+    ::testing::internal::CaptureStderr();
+    ReportError(msg::ErrEICEcom, "after the stop");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(boxes, 0);
+    EXPECT_NE(said.find("after the stop"), std::string::npos) << said;
+    SetMessageBoxService(before);
 }
 
 }  // namespace
